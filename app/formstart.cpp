@@ -1,0 +1,3 @@
+#include "app/formstart.h"
+
+FormStart::FormStart(QWidget *parent) : QDialog(parent) { setupUi(this); }

@@ -1,0 +1,4 @@
+#ifndef LOCKPROBE_H
+#define LOCKPROBE_H
+
+#endif

@@ -1,0 +1,26 @@
+#include <QApplication>
+#include <QSettings>
+#include <QStyle>
+#include <QStyleFactory>
+
+#include "mainwindow/formmain.h"
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("zaviron"));
+
+    QSettings settings;
+    QString styleName = settings.value(QStringLiteral("Style"), QStringLiteral("WindowsVista")).toString();
+    const QStringList styles = QStyleFactory::keys();
+    // The setting must name a style exactly as the factory lists it; anything else gets the fallback.
+    if (!styles.contains(styleName, Qt::CaseSensitive))
+        styleName = QStringLiteral("Cleanlooks");
+    QApplication::setStyle(QStyleFactory::create(styleName));
+    QApplication::setPalette(QApplication::style()->standardPalette());
+
+    FormMain *window = new FormMain();
+    window->exec();
+    delete window;
+    return 0;
+}

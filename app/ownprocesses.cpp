@@ -1,0 +1,75 @@
+#include "app/ownprocesses.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHash>
+
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+
+struct ProcInfo {
+    pid_t parent = 0;
+    QString name;
+};
+
+// /proc/PID/stat is "pid (comm) state ppid ...": comm may hold blanks and brackets, so it ends at the last ')'.
+bool readStat(pid_t pid, ProcInfo *info)
+{
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray stat = f.readAll();
+    const int open = stat.indexOf('(');
+    const int close = stat.lastIndexOf(')');
+    if (open < 0 || close < open)
+        return false;
+    info->name = QString::fromUtf8(stat.mid(open + 1, close - open - 1));
+    const QList<QByteArray> rest = stat.mid(close + 2).split(' ');
+    if (rest.size() < 2)
+        return false;
+    info->parent = static_cast<pid_t>(rest.at(1).toLong());
+    return true;
+}
+
+} // namespace
+
+QList<pid_t> OwnProcesses::descendantsNamed(const QString &name, pid_t root)
+{
+    if (root == 0)
+        root = ::getpid();
+    QHash<pid_t, ProcInfo> all;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &entry : entries) {
+        bool isPid = false;
+        const pid_t pid = static_cast<pid_t>(entry.toLong(&isPid));
+        ProcInfo info;
+        if (isPid && readStat(pid, &info))
+            all.insert(pid, info);
+    }
+    QList<pid_t> found;
+    for (auto it = all.cbegin(); it != all.cend(); ++it) {
+        if (it.value().name != name)
+            continue;
+        // Walk up the parent chain; a bounded walk guards against a cycle from pids reused mid-scan.
+        pid_t up = it.value().parent;
+        for (int depth = 0; up > 0 && depth < 4096; ++depth) {
+            if (up == root) {
+                found.append(it.key());
+                break;
+            }
+            up = all.value(up).parent;
+        }
+    }
+    return found;
+}
+
+int OwnProcesses::terminate(const QString &name)
+{
+    int count = 0;
+    for (pid_t pid : descendantsNamed(name))
+        if (::kill(pid, SIGTERM) == 0)
+            ++count;
+    return count;
+}

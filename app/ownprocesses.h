@@ -1,0 +1,21 @@
+#ifndef OWNPROCESSES_H
+#define OWNPROCESSES_H
+
+#include <QList>
+#include <QString>
+
+#include <sys/types.h>
+
+/// The processes this program started, found in /proc as the descendants of this process: the children of its
+/// terminal windows and of its hidden commands, and theirs. Nothing outside that tree is ever signalled.
+namespace OwnProcesses {
+
+/// Descendants of root (this process by default) whose command name is name.
+QList<pid_t> descendantsNamed(const QString &name, pid_t root = 0);
+
+/// Sends SIGTERM (what killall sends) to every descendant named name. Returns how many were signalled.
+int terminate(const QString &name);
+
+} // namespace OwnProcesses
+
+#endif

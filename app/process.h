@@ -1,0 +1,27 @@
+#ifndef PROCESS_H
+#define PROCESS_H
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include "app/syspaths.h"
+
+/// What a hidden command left behind.
+struct ProcessResult {
+    bool started = false;   ///< the program could be started at all
+    bool finished = false;  ///< it ended by itself within the time limit
+    int exitCode = -1;      ///< its exit code when it finished normally, else -1
+    QByteArray out;         ///< everything it wrote to standard output
+    QByteArray err;         ///< everything it wrote to standard error
+};
+
+/// Runs program with an argument list (no shell parses anything), feeds it input, waits at most timeoutMs and
+/// ends it if it still runs. Blocks the calling thread meanwhile.
+ProcessResult runProgram(const QString &program, const QStringList &args, int timeoutMs = Sys::CommandTimeoutMs,
+                         const QByteArray &input = QByteArray());
+
+/// True when program is found on the search path.
+bool programExists(const QString &program);
+
+#endif

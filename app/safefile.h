@@ -1,0 +1,25 @@
+#ifndef SAFEFILE_H
+#define SAFEFILE_H
+
+#include <QByteArray>
+#include <QString>
+
+/// Writing files in world-writable folders as root: a symbolic link planted at the path is never followed, so
+/// nobody can make the program write into a file of their choosing.
+namespace SafeFile {
+
+enum Mode { Truncate, Append };
+
+/// Creates the file (mode 0644) or opens it without following a link, then writes data whole. A link at the path
+/// is removed first and replaced by a plain file. Returns false when the file cannot be opened or written.
+bool write(const QString &path, const QByteArray &data, Mode mode);
+
+/// Removes the file or link at path itself (never a link's target). True when nothing is left there.
+bool remove(const QString &path);
+
+/// True when something (file or link, even a dangling one) exists at path.
+bool exists(const QString &path);
+
+} // namespace SafeFile
+
+#endif

@@ -1,0 +1,42 @@
+#ifndef SYSPATHS_H
+#define SYSPATHS_H
+
+// Every fixed path and command text through which the program touches the system, in one place.
+namespace Sys {
+
+// Files.
+inline constexpr const char *CatalogueFile = "./dataSoftware.db";
+inline constexpr const char *LockFile = "/tmp/zaviron.lock";
+inline constexpr const char *LogFile = "/var/log/zaviron.log";
+inline constexpr const char *ErrorFile = "/tmp/Error.txt";
+inline constexpr const char *ResultDir = "/tmp/";
+inline constexpr const char *ResultSuffix = ".txt";
+inline constexpr const char *SourcesList = "/etc/apt/sources.list";
+inline constexpr const char *SourcesDir = "/etc/apt";
+inline constexpr const char *TrustedKeysDir = "/etc/apt/trusted.gpg.d";
+inline constexpr const char *DpkgLock = "/var/lib/dpkg/lock";
+inline constexpr const char *AptListsLock = "/var/lib/apt/lists/lock";
+inline constexpr const char *WindowIconFile = "images/meridell.png";
+
+// Programs, run with argument lists, never through a shell with data in the command text.
+inline constexpr const char *Dpkg = "dpkg";
+inline constexpr const char *DpkgQuery = "dpkg-query";
+inline constexpr const char *AptGet = "apt-get";
+inline constexpr const char *AptAddRepository = "apt-add-repository";
+inline constexpr const char *AptKey = "apt-key";
+inline constexpr const char *Wget = "wget";
+inline constexpr const char *Pidof = "pidof";
+inline constexpr const char *Sh = "sh";
+inline constexpr const char *OwnName = "zaviron";
+
+// Command texts as the user sees them in the terminal window and in the log.
+inline constexpr const char *AptGetUpdate = "apt-get update";
+inline constexpr const char *AptGetInstall = "apt-get -y --force-yes install ";
+inline constexpr const char *KillAptGet = "killall apt-get";
+
+// Hidden commands wait this long at most, then they are ended.
+inline constexpr int CommandTimeoutMs = 30000;
+
+} // namespace Sys
+
+#endif

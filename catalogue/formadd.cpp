@@ -1,0 +1,3 @@
+#include "catalogue/formadd.h"
+
+FormAdd::FormAdd(QWidget *parent) : QDialog(parent) { setupUi(this); }

@@ -1,0 +1,3 @@
+#include "catalogue/formedit.h"
+
+FormEdit::FormEdit(QWidget *parent) : QDialog(parent) { setupUi(this); }

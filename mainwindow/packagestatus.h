@@ -1,0 +1,4 @@
+#ifndef PACKAGESTATUS_H
+#define PACKAGESTATUS_H
+
+#endif

@@ -1,0 +1,4 @@
+#ifndef REPOCOMMANDS_H
+#define REPOCOMMANDS_H
+
+#endif

@@ -1,0 +1,4 @@
+#ifndef TABWIDGET_H
+#define TABWIDGET_H
+
+#endif

@@ -1,0 +1,4 @@
+#ifndef TERMWIDGET_H
+#define TERMWIDGET_H
+
+#endif

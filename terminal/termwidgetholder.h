@@ -1,0 +1,4 @@
+#ifndef TERMWIDGETHOLDER_H
+#define TERMWIDGETHOLDER_H
+
+#endif

@@ -1,0 +1,61 @@
+#!/bin/sh
+# Runs a command in a throw-away sandbox: a private mount namespace in which /etc, /var/lib, /var/cache, /var/log and
+# /usr are overlays whose changes vanish afterwards, /tmp and $HOME are private tmpfs folders, and a private process
+# namespace in which only the command's own processes are visible (so nothing in it can signal the machine's
+# processes). --no-net adds a network namespace with no active connection.
+#
+#   tests/sandbox.sh [--no-net] -- COMMAND [ARG...]
+#
+# Folders named in ZAVIRON_KEEP (colon-separated, e.g. the source and build trees) stay reachable at their paths even
+# when they lie under /tmp. Needs root (as the program itself does).
+set -eu
+
+net=
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --no-net) net=-n; shift ;;
+        --) shift; break ;;
+        *) break ;;
+    esac
+done
+[ $# -gt 0 ] || { echo "usage: $0 [--no-net] -- COMMAND [ARG...]" >&2; exit 2; }
+[ "$(id -u)" = 0 ] || { echo "sandbox.sh: must run as root" >&2; exit 2; }
+
+scratch=$(mktemp -d /var/tmp/zaviron-sandbox.XXXXXX)
+trap 'rm -rf "$scratch"' EXIT INT TERM
+
+# The inner part runs as PID 1 of the new namespaces; it sets up the mounts and then runs the command.
+inner='
+set -eu
+scratch=$1; shift
+n=0
+for dir in /etc /var/lib /var/cache /var/log /usr; do
+    n=$((n + 1))
+    mkdir -p "$scratch/upper$n" "$scratch/work$n"
+    mount -t overlay overlay -o "lowerdir=$dir,upperdir=$scratch/upper$n,workdir=$scratch/work$n" "$dir"
+done
+# Keep the named folders that lie under /tmp: bind them aside, mount the private /tmp, bind them back.
+keep=${ZAVIRON_KEEP:-}
+i=0
+IFS=:
+for path in $keep; do
+    case "$path" in /tmp/*)
+        i=$((i + 1)); mkdir -p "$scratch/keep$i"; mount --bind "$path" "$scratch/keep$i" ;;
+    esac
+done
+mount -t tmpfs -o mode=1777 tmpfs /tmp
+i=0
+for path in $keep; do
+    case "$path" in /tmp/*)
+        i=$((i + 1)); mkdir -p "$path"; mount --bind "$scratch/keep$i" "$path" ;;
+    esac
+done
+unset IFS
+mkdir -p /tmp/.sandbox-home
+export HOME=/tmp/.sandbox-home XDG_CONFIG_HOME=/tmp/.sandbox-home/.config
+export ZAVIRON_SANDBOX=1
+"$@"
+'
+status=0
+unshare -m -p -f --mount-proc --propagation private $net sh -c "$inner" sandbox "$scratch" "$@" || status=$?
+exit $status
