@@ -15,8 +15,9 @@ constexpr quint32 NullMarker = 0xFFFFFFFFu;
 
 void writeEntry(QDataStream &out, const CatalogueEntry &entry)
 {
+    // A null text would go out as the null-string marker; the file only ever holds real (possibly empty) texts.
     for (const QString &field : entry.fields())
-        out << field;
+        out << (field.isNull() ? QString(QLatin1String("")) : field);
 }
 
 } // namespace
@@ -82,8 +83,8 @@ QVector<CatalogueEntry> CatalogueCodec::decode(const QByteArray &data)
                 text[c] = QChar(static_cast<ushort>((p[2 * c] << 8) | p[2 * c + 1]));
             fields << text;
         }
-        if (!fields.isEmpty())
-            entries << CatalogueEntry::fromFields(fields);
+        // Whatever could be read of it, a started record is a row.
+        entries << CatalogueEntry::fromFields(fields);
     }
     return entries;
 }
