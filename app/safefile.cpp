@@ -1,8 +1,10 @@
 #include "app/safefile.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -58,4 +60,25 @@ bool SafeFile::exists(const QString &path)
 {
     struct stat st;
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+}
+
+bool SafeFile::replace(const QString &path, const QByteArray &data)
+{
+    const QFileInfo info(path);
+    QByteArray temp = QFile::encodeName(info.absolutePath() + QLatin1String("/.") + info.fileName() +
+                                        QLatin1String(".XXXXXX"));
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat old;
+    const bool existed = ::stat(QFile::encodeName(path).constData(), &old) == 0;
+    bool ok = writeAll(fd, data) && ::fchmod(fd, existed ? (old.st_mode & 07777) : 0644) == 0;
+    if (ok && existed && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()))
+        ok = ::fchown(fd, old.st_uid, old.st_gid) == 0;
+    ok = ::fsync(fd) == 0 && ok;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && ::rename(temp.constData(), QFile::encodeName(path).constData()) == 0;
+    if (!ok)
+        ::unlink(temp.constData());
+    return ok;
 }

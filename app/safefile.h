@@ -14,6 +14,11 @@ enum Mode { Truncate, Append };
 /// is removed first and replaced by a plain file. Returns false when the file cannot be opened or written.
 bool write(const QString &path, const QByteArray &data, Mode mode);
 
+/// Replaces the file at path with data through a temporary file in the same folder that is renamed over it: on
+/// any failure (a full disk, a read-only folder) the old file stays as it was, byte for byte. The new file keeps
+/// the old one's mode and owner (0644 for a new file). Every write is checked; nothing is left behind on failure.
+bool replace(const QString &path, const QByteArray &data);
+
 /// Removes the file or link at path itself (never a link's target). True when nothing is left there.
 bool remove(const QString &path);
 

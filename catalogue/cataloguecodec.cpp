@@ -1,8 +1,8 @@
 #include "catalogue/cataloguecodec.h"
+#include "app/safefile.h"
 
 #include <QDataStream>
 #include <QFile>
-#include <QSaveFile>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -101,15 +101,8 @@ bool CatalogueCodec::readFile(const QString &path, QVector<CatalogueEntry> *entr
 
 bool CatalogueCodec::saveFile(const QString &path, const QVector<CatalogueEntry> &entries)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = encode(entries);
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    // Not QSaveFile: on a full disk it can commit a cut-off file and still report success.
+    return SafeFile::replace(path, encode(entries));
 }
 
 bool CatalogueCodec::appendEntry(const QString &path, const CatalogueEntry &entry)

@@ -1,0 +1,333 @@
+// The main window in the sandbox: layout and texts after start-up, ticking rows, the log line, the way out.
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QProcess>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+#include "app/logline.h"
+#include "app/messagebox.h"
+#include "app/ownprocesses.h"
+#include "app/process.h"
+#include "app/safefile.h"
+#include "app/syspaths.h"
+#include "catalogue/cataloguecodec.h"
+#include "mainwindow/formmain.h"
+
+struct FormMainProbe {
+    static bool needUpdate(const FormMain *w) { return w->needUpdate; }
+};
+
+namespace {
+
+const QString Marked = QStringLiteral("ПО отмечено для установки");
+const QString Unmarked = QStringLiteral("ПО не будет установлено");
+
+CatalogueEntry entry(const QString &title, const QString &package)
+{
+    return CatalogueEntry::fromFields({title, QStringLiteral("описание"), package});
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Puts a row into the state "marked for installation", as the start-up status check leaves a missing package.
+void markRow(FormMain *w, int row)
+{
+    w->Table->item(row, 0)->setCheckState(Qt::Checked);
+    w->Table->item(row, 0)->setText(QStringLiteral("Да"));
+    w->Table->setItem(row, 4, new QTableWidgetItem(Marked));
+    w->Table->setCellWidget(row, 3, new QProgressBar());
+}
+
+} // namespace
+
+class TestFormMain : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir *dir = nullptr;
+    QString oldDir;
+
+    FormMain *openWindow(const QVector<CatalogueEntry> &entries)
+    {
+        CatalogueCodec::saveFile(QString::fromLatin1(Sys::CatalogueFile), entries);
+        return new FormMain();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(qEnvironmentVariableIsSet("ZAVIRON_SANDBOX"), "this suite touches system paths: run it in the sandbox");
+        // Any box the start-up shows is answered at once.
+        MessageBoxes::setAnswerer([](QMessageBox *) { return int(QMessageBox::Close); });
+    }
+
+    void init()
+    {
+        dir = new QTemporaryDir();
+        oldDir = QDir::currentPath();
+        QDir::setCurrent(dir->path());
+    }
+
+    void cleanup()
+    {
+        QDir::setCurrent(oldDir);
+        delete dir;
+    }
+
+    void startUpLayoutAndTexts()
+    {
+        FormMain *w = openWindow({entry(QStringLiteral("A"), QStringLiteral("pkg-a"))});
+        QCOMPARE(w->windowTitle(), QString(28, QLatin1Char(' ')) + QStringLiteral("УСТАНОВКА ДОПОЛНИТЕЛЬНОГО ПО В UBUNTU"));
+        QCOMPARE(w->size(), QSize(700, 800));
+        QCOMPARE(w->maximumSize(), QSize(700, 802));
+        QVERIFY(w->isVisible());
+        QVERIFY(!w->ButtonOK->isEnabled());
+        QVERIFY(w->ButtonCheck->isEnabled() && w->ButtonCheck->isVisible());
+        QCOMPARE(w->ButtonCheck->geometry(), QRect(120, 750, 291, 31));
+        QCOMPARE(w->ButtonOK->geometry().topLeft(), w->ButtonCheck->geometry().topLeft());
+        QCOMPARE(w->Table->geometry(), QRect(20, 130, 660, 568));
+        QCOMPARE(w->label->text(), QStringLiteral("<font color=#c20000>Выбранная программа будет установлена или "
+                                                  "удалена из списка в зависимости от нажатия соответствующей "
+                                                  "кнопки. </font>"));
+        QCOMPARE(w->installLabel->text(),
+                 QStringLiteral("Выполнена проверка статуса всех программ из базы (dataSoftware.db)."));
+        QCOMPARE(w->ButtonAdd->font().pixelSize(), 12);
+        QCOMPARE(w->Table->columnCount(), 9);
+        const int widths[] = {55, 150, 230, 120};
+        for (int c = 0; c < 4; ++c)
+            QCOMPARE(w->Table->columnWidth(c), widths[c]);
+        for (int c = 5; c <= 8; ++c)
+            QVERIFY(w->Table->isColumnHidden(c));
+        QVERIFY(w->Table->horizontalHeader()->isVisible());
+        const QStringList headers = {QStringLiteral("Выбор"), QStringLiteral("Название"), QStringLiteral("Описание"),
+                                     QStringLiteral("Ход установки"), QStringLiteral("Статус")};
+        for (int c = 0; c < headers.size(); ++c) {
+            QCOMPARE(w->Table->horizontalHeaderItem(c)->text(), headers.at(c));
+            QCOMPARE(w->Table->horizontalHeaderItem(c)->foreground().color(), QColor(0, 0, 127));
+        }
+        QCOMPARE(w->Table->rowCount(), 1);
+        QCOMPARE(w->Table->item(0, 1)->text(), QStringLiteral("A"));
+        QCOMPARE(w->Table->item(0, 5)->text(), QStringLiteral("pkg-a"));
+        QVERIFY(!FormMainProbe::needUpdate(w));
+        delete w;
+    }
+
+    void missingOrEmptyCatalogueGivesAnEmptyTable_data()
+    {
+        QTest::addColumn<bool>("fileExists");
+        QTest::newRow("missing file") << false;
+        QTest::newRow("zero-length file") << true;
+    }
+
+    void missingOrEmptyCatalogueGivesAnEmptyTable()
+    {
+        QFETCH(bool, fileExists);
+        if (fileExists)
+            CatalogueCodec::saveFile(QString::fromLatin1(Sys::CatalogueFile), {});
+        FormMain w;
+        QCOMPARE(w.Table->rowCount(), 0);
+        QCOMPARE(w.loadFile(), fileExists);
+        QVERIFY(!w.ButtonOK->isEnabled());
+    }
+
+    void clickCheckBox_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<bool>("untickFirst");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("selection");
+        QTest::addColumn<QColor>("colour");
+        QTest::addColumn<bool>("barVisible");
+
+        QTest::newRow("untick a marked row") << 0 << true << Unmarked << QStringLiteral("Нет") << QColor(180, 0, 0)
+                                             << false;
+        QTest::newRow("tick it again") << 0 << false << Marked << QStringLiteral("Да") << QColor(11, 127, 107)
+                                       << true;
+        QTest::newRow("a click on another column changes nothing")
+            << 2 << true << Marked << QStringLiteral("Да") << QColor() << true;
+    }
+
+    void clickCheckBox()
+    {
+        QFETCH(int, column);
+        QFETCH(bool, untickFirst);
+        QFETCH(QString, status);
+        QFETCH(QString, selection);
+        QFETCH(QColor, colour);
+        QFETCH(bool, barVisible);
+
+        QScopedPointer<FormMain> w(openWindow({entry(QStringLiteral("A"), QStringLiteral("pkg-a"))}));
+        markRow(w.data(), 0);
+        // The view toggles the check state before it reports the click.
+        w->Table->item(0, 0)->setCheckState(Qt::Unchecked);
+        if (!untickFirst) {
+            w->clickCheckBox(0, 0);
+            w->Table->item(0, 0)->setCheckState(Qt::Checked);
+        }
+        w->clickCheckBox(0, column);
+        if (column != 0)
+            w->Table->item(0, 0)->setCheckState(Qt::Checked); // undo the test's own toggle
+        QCOMPARE(w->Table->item(0, 4)->text(), status);
+        QCOMPARE(w->Table->item(0, 0)->text(), selection);
+        QCOMPARE(w->Table->item(0, 0)->checkState(), selection == QStringLiteral("Да") ? Qt::Checked : Qt::Unchecked);
+        if (colour.isValid()) {
+            QCOMPARE(w->Table->item(0, 4)->foreground().color(), colour);
+            QCOMPARE(w->Table->item(0, 0)->foreground().color(), colour);
+        }
+        QCOMPARE(w->Table->cellWidget(0, 3)->isVisibleTo(w->Table), barVisible);
+    }
+
+    void clickOnARowWithoutStatusChangesNothing()
+    {
+        QScopedPointer<FormMain> w(openWindow({entry(QStringLiteral("A"), QStringLiteral("two words"))}));
+        delete w->Table->takeItem(0, 4);
+        w->Table->item(0, 0)->setCheckState(Qt::Checked);
+        w->clickCheckBox(0, 0);
+        QCOMPARE(w->Table->item(0, 0)->text(), QString());
+        QVERIFY(!w->Table->item(0, 4));
+    }
+
+    void deleteRowsByPosition()
+    {
+        const QVector<CatalogueEntry> three = {entry(QStringLiteral("same"), QStringLiteral("x")),
+                                               entry(QStringLiteral("same"), QStringLiteral("x")),
+                                               entry(QStringLiteral("other"), QStringLiteral("y"))};
+        QScopedPointer<FormMain> w(openWindow(three));
+        QVERIFY(w->delRow(1));
+        QCOMPARE(readAll(QString::fromLatin1(Sys::CatalogueFile)), CatalogueCodec::encode({three[0], three[2]}));
+        QVERIFY(w->delRow(0));
+        QVERIFY(w->delRow(0));
+        QCOMPARE(QFileInfo(QString::fromLatin1(Sys::CatalogueFile)).size(), qint64(0)); // the file stays, empty
+        QVERIFY(QFile::exists(QString::fromLatin1(Sys::CatalogueFile)));
+    }
+
+    void editedCellReachesTheFileOnTheNextRewrite()
+    {
+        QScopedPointer<FormMain> w(openWindow({entry(QStringLiteral("A"), QStringLiteral("a")),
+                                               entry(QStringLiteral("B"), QStringLiteral("b"))}));
+        w->Table->item(0, 2)->setText(QStringLiteral("новое описание"));
+        w->delRow(1);
+        QVector<CatalogueEntry> back;
+        QVERIFY(CatalogueCodec::readFile(QString::fromLatin1(Sys::CatalogueFile), &back));
+        QCOMPARE(back.size(), 1);
+        QCOMPARE(back.at(0).description, QStringLiteral("новое описание"));
+    }
+
+    void rewriteOnAFullDiskKeepsTheOldFile()
+    {
+        // A tiny private file system that the old catalogue nearly fills: the new one cannot be written.
+        const QString small = dir->filePath(QStringLiteral("small"));
+        QDir().mkpath(small);
+        QCOMPARE(runProgram(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                                      QStringLiteral("size=16k"), QStringLiteral("tmpfs"), small})
+                     .exitCode,
+                 0);
+        struct Unmount {
+            QString path;
+            QString back;
+            ~Unmount()
+            {
+                QDir::setCurrent(back);
+                runProgram(QStringLiteral("umount"), {path});
+            }
+        } unmount{small, dir->path()};
+        QDir::setCurrent(small);
+        QVector<CatalogueEntry> entries;
+        for (int i = 0; i < 120; ++i)
+            entries << entry(QStringLiteral("программа %1").arg(i), QStringLiteral("p%1").arg(i));
+        QVERIFY(CatalogueCodec::saveFile(QString::fromLatin1(Sys::CatalogueFile), entries));
+        const QByteArray before = readAll(QString::fromLatin1(Sys::CatalogueFile));
+        QVERIFY(before.size() > 8 * 1024);
+        {
+            FormMain w;
+            QCOMPARE(w.Table->rowCount(), 120);
+            const bool saved = w.saveFile();
+            QVERIFY(!saved);
+            w.delRow(0); // the rewrite fails: the row is gone from the table only
+            QCOMPARE(w.Table->rowCount(), 119);
+        }
+        QCOMPARE(readAll(QString::fromLatin1(Sys::CatalogueFile)), before);
+        QCOMPARE(QDir(small).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("dataSoftware.db")});
+    }
+
+    void logLine()
+    {
+        const QDateTime when(QDate(2026, 12, 5), QTime(23, 53, 29));
+        QCOMPARE(formatLogLine(when, QStringLiteral("abc")), QStringLiteral("[05.12.2026 23:53:29]  abc\n"));
+
+        QFile::remove(QString::fromLatin1(Sys::LogFile));
+        FormMain w;
+        w.writeLog(QStringLiteral("Запуск программы"));
+        w.writeLog(QStringLiteral("две\nстроки"));
+        w.writeError(QStringLiteral("ошибка"));
+        const QString log = QString::fromUtf8(readAll(QString::fromLatin1(Sys::LogFile)));
+        const QRegularExpression shape(QStringLiteral("^\\[\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d\\]  Запуск "
+                                                      "программы\\n\\[[^]]+\\]  две\\nстроки\\n$"));
+        QVERIFY2(shape.match(log).hasMatch(), qPrintable(log));
+        QVERIFY(QString::fromUtf8(readAll(QString::fromLatin1(Sys::ErrorFile))).endsWith(QStringLiteral("]  ошибка\n")));
+        QFile::remove(QString::fromLatin1(Sys::ErrorFile));
+    }
+
+    void cancelRemovesTheLockFileAndClosesTheWindow_data()
+    {
+        QTest::addColumn<bool>("viaCloseEvent");
+        QTest::newRow("the cancel button") << false;
+        QTest::newRow("the window's close control") << true;
+    }
+
+    void cancelRemovesTheLockFileAndClosesTheWindow()
+    {
+        QFETCH(bool, viaCloseEvent);
+        QVERIFY(SafeFile::write(QString::fromLatin1(Sys::LockFile), "1\n", SafeFile::Truncate));
+        FormMain w;
+        QVERIFY(w.isVisible());
+        if (viaCloseEvent)
+            w.close();
+        else
+            w.ButtonCancel->click();
+        QVERIFY(!w.isVisible());
+        QVERIFY(!SafeFile::exists(QString::fromLatin1(Sys::LockFile)));
+    }
+
+    void cancelEndsOnlyOurOwnAptGet()
+    {
+        // Both dummies are named apt-get: one is this program's child, the other belongs to nobody here.
+        QTemporaryDir bin;
+        const QString aptGet = bin.filePath(QStringLiteral("apt-get"));
+        QVERIFY(SafeFile::write(aptGet, "#!/bin/sh\nsleep 30\n", SafeFile::Truncate));
+        QFile::setPermissions(aptGet, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QString pidFile = bin.filePath(QStringLiteral("outside.pid"));
+        // A double fork hands the outside one to the namespace's init, out of this program's process tree.
+        QCOMPARE(runProgram(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("(\"$1\" & echo $! > \"$2\") &"),
+                                                   QStringLiteral("sh"), aptGet, pidFile})
+                     .exitCode,
+                 0);
+        QTRY_VERIFY(!readAll(pidFile).trimmed().isEmpty());
+        const pid_t outside = readAll(pidFile).trimmed().toInt();
+        QProcess own;
+        own.start(aptGet, QStringList());
+        QVERIFY(own.waitForStarted());
+        QTRY_COMPARE(OwnProcesses::descendantsNamed(QStringLiteral("apt-get")), QList<pid_t>{pid_t(own.processId())});
+
+        {
+            FormMain w;
+            w.close();
+        }
+        QVERIFY(own.waitForFinished(5000));
+        QCOMPARE(own.exitStatus(), QProcess::CrashExit); // ended by SIGTERM
+        QCOMPARE(::kill(outside, 0), 0);                   // still running
+        ::kill(outside, SIGTERM);
+    }
+};
+
+QTEST_MAIN(TestFormMain)
+#include "test_formmain.moc"
