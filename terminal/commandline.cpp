@@ -1,7 +1,19 @@
 #include "terminal/commandline.h"
 #include "app/syspaths.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <QStandardPaths>
+
+namespace {
+
+// The header is rich text: a name is shown as written, never read as markup.
+QString emphasised(const QString &text)
+{
+    return QStringLiteral("<b><font color=#AA0000>") + text.toHtmlEscaped() + QStringLiteral(".</font></b>");
+}
+
+} // namespace
 
 QStringList CommandLine::split(const QString &command)
 {
@@ -11,10 +23,23 @@ QStringList CommandLine::split(const QString &command)
 QString CommandLine::header(const QString &command, const QString &instProg)
 {
     if (command == QLatin1String(Sys::AptGetUpdate))
-        return QStringLiteral("Ждите... Выполняется команда:  <b><font color=#AA0000>") + command +
-               QStringLiteral(".</font></b>");
-    return QStringLiteral("Идёт установка приложения:  <b><font color=#AA0000>") + instProg +
-           QStringLiteral(".</font></b>");
+        return QStringLiteral("Ждите... Выполняется команда:  ") + emphasised(command);
+    return QStringLiteral("Идёт установка приложения:  ") + emphasised(instProg);
+}
+
+QString CommandLine::failedHeader(const QString &command)
+{
+    return QStringLiteral("Не удалось запустить команду:  ") + emphasised(command.simplified());
+}
+
+QString CommandLine::findProgram(const QString &program)
+{
+    if (program.isEmpty())
+        return QString();
+    if (!program.contains(QLatin1Char('/')))
+        return QStandardPaths::findExecutable(program);
+    const QFileInfo file(program);
+    return file.isFile() && file.isExecutable() ? file.absoluteFilePath() : QString();
 }
 
 QRect CommandLine::geometry(int desktopWidth, int desktopHeight)

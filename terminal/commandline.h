@@ -14,6 +14,13 @@ QStringList split(const QString &command);
 /// The terminal window's header text for a command and the package being installed.
 QString header(const QString &command, const QString &instProg);
 
+/// The header shown instead when the command could not be started.
+QString failedHeader(const QString &command);
+
+/// The file a program name would run: a name with a '/' is taken as a path, any other is looked up on the search
+/// path. Empty when there is no such executable file.
+QString findProgram(const QString &program);
+
 /// The terminal window's geometry on a desktop of the given size.
 QRect geometry(int desktopWidth, int desktopHeight);
 

@@ -1,13 +1,77 @@
 #include "terminal/formterminal.h"
 
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopWidget>
+
+#include "app/ownprocesses.h"
+#include "app/syspaths.h"
 #include "mainwindow/formmain.h"
+#include "terminal/commandline.h"
+#include "terminal/termwidget.h"
+#include "terminal/termwidgetholder.h"
+#include "terminal/termwidgetimpl.h"
 
 QString FormMain::instProg;
 
 FormTerminal::FormTerminal(const QString &command, QWidget *parent) : QWidget(parent)
 {
-    Q_UNUSED(command)
     setupUi(this);
+    ButtonClose->setIcon(QIcon(QStringLiteral(":/images/cancel.png")));
+    setWindowIcon(QIcon(QStringLiteral(":/images/install.png")));
+    setWindowTitle(QString(31, QLatin1Char(' ')) + QStringLiteral("ТЕРМИНАЛ  ПРОГРАММЫ"));
+    label->setText(CommandLine::header(command, FormMain::instProg));
+
+    connect(ButtonClose, SIGNAL(clicked()), this, SLOT(cancel()));
+    // The callers take every closeTerminal() as the end of their command, so a second one would start a second
+    // package or a second check: an end after a successful abort is not reported again.
+    connect(consoleTabulator, &TabWidget::finished, this, [this] {
+        commandOver = true;
+        endTerminal();
+    });
+
+    consoleTabulator->addNewTab(command);
+    TermWidgetImpl *terminal = consoleTabulator->terminalHolder()->terminal()->impl();
+    if (terminal->getShellPID() <= 0) {
+        // Nothing runs, so no end would ever come: the window says so and stays open until the user closes it.
+        notStarted = true;
+        label->setText(CommandLine::failedHeader(command));
+    }
+
+    const QDesktopWidget *desktop = QApplication::desktop();
+    setGeometry(CommandLine::geometry(desktop->width(), desktop->height()));
+    show();
 }
 
-void FormTerminal::cancel() {}
+void FormTerminal::endTerminal()
+{
+    if (ended)
+        return;
+    ended = true;
+    emit closeTerminal();
+}
+
+void FormTerminal::cancel()
+{
+    if (notStarted) {
+        close();
+        return;
+    }
+    // Only the apt-get processes this program started are ended (SIGTERM, as killall sends); an apt-get of another
+    // program, such as the system's updater, is left alone. Nothing ended means nothing happens.
+    if (OwnProcesses::terminate(QString::fromLatin1(Sys::AptGet)) > 0) {
+        endTerminal();
+        close();
+    }
+}
+
+void FormTerminal::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    // A command that never started has no end of its own: the user closing the window is its end.
+    if (notStarted)
+        endTerminal();
+    // Destroying the terminal would kill a command that still runs, so the window is freed only after its end.
+    if (commandOver || notStarted)
+        deleteLater();
+}

@@ -5,11 +5,17 @@
 
 #include "ui_formterminal.h"
 
+class QCloseEvent;
+
+/// A window that runs one command line live in a terminal and reports its end with closeTerminal(), at most once.
+/// Its button aborts the run by ending the apt-get processes this program started. A window frees itself once it
+/// is closed and nothing runs in it any more.
 class FormTerminal : public QWidget, public Ui::FormTerminal
 {
     Q_OBJECT
 
 public:
+    /// Starts command at once and shows the window; connect closeTerminal() right after construction.
     explicit FormTerminal(const QString &command, QWidget *parent = nullptr);
 
 signals:
@@ -17,6 +23,16 @@ signals:
 
 public slots:
     void cancel();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void endTerminal(); // emits closeTerminal() the first time only
+
+    bool ended = false;       // closeTerminal() has been emitted
+    bool commandOver = false; // the command ended by itself
+    bool notStarted = false;  // the command could not be started
 };
 
 #endif

@@ -1,4 +1,27 @@
 #ifndef TABWIDGET_H
 #define TABWIDGET_H
 
+#include <QTabWidget>
+
+class TermWidgetHolder;
+
+/// The terminal window's tab widget: one tab holding the terminal, with the tab bar hidden.
+class TabWidget : public QTabWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TabWidget(QWidget *parent = nullptr);
+
+    /// The page of the current tab.
+    TermWidgetHolder *terminalHolder() const;
+
+signals:
+    void finished();
+
+public slots:
+    /// Adds a tab whose terminal runs shell_program at once; returns the tab's index.
+    int addNewTab(const QString &shell_program = QString());
+};
+
 #endif

@@ -1,4 +1,32 @@
 #ifndef TERMWIDGET_H
 #define TERMWIDGET_H
 
+#include <QWidget>
+
+class QPaintEvent;
+class QVBoxLayout;
+class TermWidgetImpl;
+
+/// Frames one terminal in dark blue and relays the end of its command.
+class TermWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TermWidget(const QString &command, QWidget *parent = nullptr);
+
+    /// The terminal emulator inside the frame.
+    TermWidgetImpl *impl() const { return terminal; }
+
+signals:
+    void finished();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    TermWidgetImpl *terminal;
+    QVBoxLayout *box;
+};
+
 #endif

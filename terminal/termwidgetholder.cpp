@@ -1,1 +1,39 @@
 #include "terminal/termwidgetholder.h"
+
+#include <QGridLayout>
+#include <QPointer>
+#include <QSplitter>
+
+#include "terminal/termwidget.h"
+
+TermWidgetHolder::TermWidgetHolder(const QString &command, QWidget *parent) : QWidget(parent), command(command)
+{
+    setFocusPolicy(Qt::NoFocus);
+    QGridLayout *grid = new QGridLayout;
+    grid->setSpacing(0);
+    grid->setContentsMargins(0, 0, 0, 0);
+    QSplitter *splitter = new QSplitter(this);
+    grid->addWidget(splitter);
+    splitter->addWidget(newTerm(QString()));
+    setLayout(grid);
+}
+
+TermWidget *TermWidgetHolder::newTerm(const QString &program)
+{
+    TermWidget *term = new TermWidget(program.isEmpty() ? command : program, this);
+    connect(term, SIGNAL(finished()), this, SLOT(handle_finished()));
+    connect(term, SIGNAL(finished()), window(), SLOT(close()));
+    return term;
+}
+
+TermWidget *TermWidgetHolder::terminal() const { return findChild<TermWidget *>(); }
+
+void TermWidgetHolder::handle_finished()
+{
+    // The receivers of finished() continue their workflow right here and may do anything, so the window is held
+    // by a guarded pointer and nothing of this object is touched afterwards.
+    QPointer<QWidget> top = window();
+    emit finished();
+    if (top)
+        top->close();
+}

@@ -1,0 +1,26 @@
+#include "terminal/termwidgetimpl.h"
+
+#include "terminal/commandline.h"
+
+TermWidgetImpl::TermWidgetImpl(const QString &command, QWidget *parent) : QTermWidget(0, parent)
+{
+    QFont font(QStringLiteral("Monospace"), 9);
+    font.setStyleHint(QFont::TypeWriter);
+    setTerminalFont(font);
+    setColorScheme(QStringLiteral("GreenOnBlack"));
+    setKeyBindings(QString());
+    setHistorySize(0);
+
+    QStringList parts = CommandLine::split(command);
+    if (parts.isEmpty())
+        return;
+    const QString program = parts.takeFirst();
+    // The emulator runs an interactive shell in place of an empty or missing program; a command that cannot run is
+    // therefore not started at all, and the window reports it (no shell process means no pid).
+    if (CommandLine::findProgram(program).isEmpty())
+        return;
+    setShellProgram(program);
+    if (!parts.isEmpty())
+        setArgs(parts);
+    startShellProgram();
+}
