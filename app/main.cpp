@@ -3,7 +3,7 @@
 #include <QStyle>
 #include <QStyleFactory>
 
-#include "mainwindow/formmain.h"
+#include "app/formstart.h"
 
 int main(int argc, char **argv)
 {
@@ -19,8 +19,7 @@ int main(int argc, char **argv)
     QApplication::setStyle(QStyleFactory::create(styleName));
     QApplication::setPalette(QApplication::style()->standardPalette());
 
-    FormMain *window = new FormMain();
-    window->exec();
-    delete window;
-    return 0;
+    FormStart start;
+    start.setVisible(true);
+    return app.exec();
 }

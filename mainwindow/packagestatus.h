@@ -1,4 +1,36 @@
 #ifndef PACKAGESTATUS_H
 #define PACKAGESTATUS_H
 
+#include <QByteArray>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+/// Whether catalogue packages are installed, read from dpkg's own status output.
+namespace PackageStatus {
+
+/// What readStatus returns for an installed package; the installation run compares against it.
+extern const char *const InstalledText; // "Status: install ok installed\n"
+
+/// The catalogue's rule for a package field: one or more characters, none of them white space.
+bool isValidName(const QString &name);
+
+/// Whether dpkg could know the name at all (it refuses other names and stops its whole query at them).
+bool isDpkgName(const QString &name);
+
+/// The names whose stanza's own Status field reads "install ok installed" in `dpkg-query -s` output. A package
+/// listed once per architecture is installed when any of its stanzas is; both "name" and "name:arch" are given.
+QSet<QString> installedIn(const QByteArray &dpkgOutput);
+
+/// InstalledText when any stanza is installed, otherwise the Status lines found (each with its line break).
+QString statusText(const QByteArray &dpkgOutput);
+
+/// One dpkg query for all names: the subset that is installed. Names dpkg cannot know are not installed.
+QSet<QString> queryInstalled(const QStringList &names);
+
+/// The status text of one package (one dpkg query).
+QString queryStatus(const QString &name);
+
+} // namespace PackageStatus
+
 #endif
