@@ -1,6 +1,72 @@
 // Adding, editing and deleting catalogue entries from the main window.
 #include "mainwindow/formmain.h"
 
-void FormMain::addItemList() {}
-bool FormMain::editItemList() { return false; }
-bool FormMain::deleteProg() { return true; }
+#include "app/messagebox.h"
+#include "catalogue/formadd.h"
+#include "catalogue/formedit.h"
+
+namespace {
+// Edit and delete need a current row; the box says which of the two reasons applies.
+void showNoCurrentRow(const QTableWidget *table)
+{
+    const QString text = table->rowCount() == 0 ? QStringLiteral("В таблице нет записей")
+                                                : QStringLiteral("Вы должны выделить строку");
+    MessageBoxes::run(MessageBoxes::closeBox(QMessageBox::Information, text, QString(), 400));
+}
+
+QString cellText(const QTableWidget *table, int row, int column)
+{
+    const QTableWidgetItem *item = table->item(row, column);
+    return item ? item->text() : QString();
+}
+} // namespace
+
+void FormMain::addItemList()
+{
+    auto *dialog = new FormAdd(nullptr);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->labelText->setText(EntryHints::opening());
+    close();
+    dialog->exec();
+}
+
+bool FormMain::editItemList()
+{
+    auto *dialog = new FormEdit(nullptr);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    const int row = Table->currentRow();
+    if (row < 0) {
+        showNoCurrentRow(Table);
+        delete dialog;
+        return false;
+    }
+    dialog->lineEditTitle->setText(cellText(Table, row, 1));
+    dialog->lineEditDescription->setText(cellText(Table, row, 2));
+    dialog->lineEditInstallTitle->setText(cellText(Table, row, 5));
+    dialog->lineEditPPA->setText(cellText(Table, row, 6));
+    dialog->lineEditGetAptKey->setText(cellText(Table, row, 7));
+    dialog->lineEditAptListEntry->setText(cellText(Table, row, 8));
+    dialog->lineCr->setText(QString::number(row));
+    dialog->lineCr->hide();
+    dialog->labelText->setText(EntryHints::opening());
+    close();
+    dialog->exec();
+    return true;
+}
+
+bool FormMain::deleteProg()
+{
+    const int row = Table->currentRow();
+    if (row < 0) {
+        showNoCurrentRow(Table);
+        return true;
+    }
+    QMessageBox *box = MessageBoxes::yesNoBox(
+        QMessageBox::Question,
+        QStringLiteral("Вы действительно хотите удалить программу ") + cellText(Table, row, 1) +
+            QStringLiteral(" из списка?"),
+        QString(), QMessageBox::No);
+    if (MessageBoxes::run(box) == QMessageBox::Yes)
+        delRow(row);
+    return true;
+}
