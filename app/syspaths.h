@@ -34,6 +34,9 @@ inline constexpr const char *AptGetUpdate = "apt-get update";
 inline constexpr const char *AptGetInstall = "apt-get -y --force-yes install ";
 inline constexpr const char *KillAptGet = "killall apt-get";
 
+// Fetches a signing key into apt-key: a fixed script, the key URL is its first positional parameter.
+inline constexpr const char *KeyPipeScript = "wget --quiet -O - -- \"$1\" | apt-key add -";
+
 // Hidden commands wait this long at most, then they are ended.
 inline constexpr int CommandTimeoutMs = 30000;
 

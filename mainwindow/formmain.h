@@ -90,6 +90,12 @@ private:
 
     void showRowMarked(int row);
     void showRowUnmarked(int row);
+
+    // One preparation step: add the field in column of every marked row that has it filled.
+    void prepareRepositoryData(int column, const QString &progressText, void (FormMain::*add)(QString));
+    void finishCheck();        // the end of the installability check: final texts, the summary of failures
+    void closeNothingMarked(); // no row is marked: say so and close the window
+    void finishInstall();      // the end of the installation run: final texts, the button becomes "Закрыть"
 };
 
 #endif

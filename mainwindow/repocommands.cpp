@@ -1,1 +1,146 @@
 #include "mainwindow/repocommands.h"
+
+#include <QRegularExpression>
+#include <QUrl>
+
+#include "app/syspaths.h"
+
+QStringList RepoCommands::ppaArgs(const QString &ppa)
+{
+    // Nobody can answer apt-add-repository's "Press [ENTER]" from a hidden command: it would wait out the time limit
+    // and be ended before it adds anything.
+    return {QStringLiteral("-y"), QStringLiteral("--"), ppa};
+}
+
+QStringList RepoCommands::keyPipeArgs(const QString &url)
+{
+    return {QStringLiteral("-c"), QString::fromLatin1(Sys::KeyPipeScript), QString::fromLatin1(Sys::Sh), url};
+}
+
+QStringList RepoCommands::keyDownloadArgs(const QString &url)
+{
+    return {QStringLiteral("--quiet"), QStringLiteral("-O"), QStringLiteral("-"), QStringLiteral("--"), url};
+}
+
+QStringList RepoCommands::simulateArgs(const QString &package)
+{
+    return {QStringLiteral("install"), QStringLiteral("-s"), QStringLiteral("-qq"), QStringLiteral("-y"),
+            QStringLiteral("--"), package};
+}
+
+RepoCommands::KeyKind RepoCommands::keyKind(const QByteArray &data)
+{
+    int start = 0;
+    while (start < data.size() && (data.at(start) == ' ' || data.at(start) == '\t' || data.at(start) == '\r' ||
+                                   data.at(start) == '\n'))
+        ++start;
+    if (data.mid(start).startsWith("-----BEGIN PGP PUBLIC KEY BLOCK-----"))
+        return ArmoredKey;
+    if (data.isEmpty())
+        return NotAKey;
+    // A binary key starts with a public-key packet: tag 6 in the old format (0x98 to 0x9b) or the new one (0xc6).
+    const auto first = static_cast<unsigned char>(data.at(0));
+    if ((first & 0xfc) == 0x98 || first == 0xc6)
+        return BinaryKey;
+    return NotAKey;
+}
+
+QString RepoCommands::keyFileName(const QString &url, KeyKind kind)
+{
+    if (kind == NotAKey)
+        return QString();
+    const QUrl parsed(url);
+    QString host = parsed.host();
+    QString file = parsed.fileName();
+    static const QRegularExpression keyExtension(QStringLiteral("\\.(asc|gpg|key|pub)$"),
+                                                 QRegularExpression::CaseInsensitiveOption);
+    file.remove(keyExtension);
+    if (host.isEmpty())
+        host = QStringLiteral("key");
+    if (file.isEmpty())
+        file = QStringLiteral("key");
+    static const QRegularExpression unusable(QStringLiteral("[^A-Za-z0-9_.-]"));
+    QString name = host + QLatin1Char('-') + file;
+    name.replace(unusable, QStringLiteral("_"));
+    // A leading dot would hide the file, and apt skips hidden files.
+    if (name.startsWith(QLatin1Char('.')))
+        name[0] = QLatin1Char('_');
+    return name + (kind == ArmoredKey ? QLatin1String(".asc") : QLatin1String(".gpg"));
+}
+
+QString RepoCommands::sourcesLineProblem(const QString &line)
+{
+    if (line.contains(QLatin1Char('\n')) || line.contains(QLatin1Char('\r')))
+        return QStringLiteral("Не добавлен репозиторий: строка для sources.list содержит перевод строки: ") + line;
+    if (line.trimmed().isEmpty())
+        return QStringLiteral("Не добавлен репозиторий: строка для sources.list состоит из одних пробелов: '") + line +
+               QLatin1Char('\'');
+    return QString();
+}
+
+QByteArray RepoCommands::editSourcesList(const QByteArray &content, const QString &line)
+{
+    const QByteArray wanted = line.toUtf8();
+    QList<QByteArray> lines = content.split('\n');
+    // The piece after the last line break is a last line without its line break, or nothing.
+    if (lines.last().isEmpty())
+        lines.removeLast();
+    QByteArray result;
+    result.reserve(content.size() + wanted.size() + 2);
+    for (const QByteArray &old : lines) {
+        if (old.contains(wanted))
+            continue;
+        result += old;
+        result += '\n';
+    }
+    result += wanted;
+    result += '\n';
+    return result;
+}
+
+QString RepoCommands::updateQuestion(const QStringList &names)
+{
+    QStringList unique = names;
+    unique.removeDuplicates();
+    const QString joined = unique.join(QStringLiteral(", "));
+    if (joined.isEmpty())
+        return QStringLiteral("    Проверка списка программ не выявила необходимости обновления источников ПО. "
+                              "Запустить всё же обновление данных о репозиториях или нет?");
+    return QStringLiteral("    Для возможности установки <b><font color=#AA0000>") + joined +
+           QStringLiteral(" </font></b>требуется обновление источников ПО. Без этого их установка под вопросом. "
+                          "Запустить обновление источников ПО?");
+}
+
+QString RepoCommands::updateQuestionInformative()
+{
+    return QStringLiteral("    <b><font color=#AA0000>  При нажатии кнопки 'Нет' процесс будет продолжен без "
+                          "обновления источников ПО. </font></b>");
+}
+
+QString RepoCommands::resultFilePath(const QString &package)
+{
+    QString name = package;
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    return QString::fromLatin1(Sys::ResultDir) + name + QString::fromLatin1(Sys::ResultSuffix);
+}
+
+QString RepoCommands::firstLine(const QByteArray &errorOutput)
+{
+    const int end = errorOutput.indexOf('\n');
+    QByteArray line = end < 0 ? errorOutput : errorOutput.left(end);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    return QString::fromUtf8(line);
+}
+
+QString RepoCommands::summaryLine(const QString &errorLine)
+{
+    if (errorLine == QStringLiteral("E: Невозможно исправить ошибки, у вас отложены (held) битые пакеты."))
+        return QStringLiteral("E: Пакеты для установки имеют неудовлетворённые зависимости.");
+    return errorLine;
+}
+
+QString RepoCommands::failureMessage(const QString &package, const QString &errorLine)
+{
+    return QStringLiteral("Установка ") + package + QStringLiteral(" невозможна:\n ") + errorLine;
+}

@@ -1,4 +1,65 @@
 #ifndef REPOCOMMANDS_H
 #define REPOCOMMANDS_H
 
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+/// The window-free half of the repository preparation and the installability check: the argument lists of the
+/// commands (catalogue fields are always data after "--", never command text), the literal sources.list edit, the
+/// key file name, the texts of the refresh question and the replacement of apt's known message.
+namespace RepoCommands {
+
+/// apt-add-repository arguments that add ppa.
+QStringList ppaArgs(const QString &ppa);
+
+/// sh arguments that fetch the key at url and pipe it into apt-key; the URL is the script's first parameter.
+QStringList keyPipeArgs(const QString &url);
+
+/// wget arguments that write the key at url to standard output.
+QStringList keyDownloadArgs(const QString &url);
+
+/// apt-get arguments that simulate the installation of package quietly.
+QStringList simulateArgs(const QString &package);
+
+enum KeyKind { NotAKey, ArmoredKey, BinaryKey };
+
+/// What a downloaded key looks like: an ASCII-armored public key block, a binary OpenPGP public key, or neither
+/// (an error page, an empty download).
+KeyKind keyKind(const QByteArray &data);
+
+/// File name for a key in apt's trusted.gpg.d: the URL's host and file name joined by "-", with a key extension of
+/// the URL dropped and ".asc" (armored) or ".gpg" (binary) put on; characters apt would not accept become "_".
+/// Empty for NotAKey.
+QString keyFileName(const QString &url, KeyKind kind);
+
+/// Why line cannot go into sources.list (a log message), or an empty string when it can. A line break would
+/// smuggle in further lines; a line of blanks would match, and so delete, almost every line of the file.
+QString sourcesLineProblem(const QString &line);
+
+/// sources.list content with every line that contains line as a literal substring deleted and line appended, with
+/// exactly one line break after it. A last line without its line break gets one first, so nothing is joined.
+QByteArray editSourcesList(const QByteArray &content, const QString &line);
+
+/// The refresh question for the package names that brought repository data (duplicates named once, in order).
+QString updateQuestion(const QStringList &names);
+
+/// The informative text under the refresh question.
+QString updateQuestionInformative();
+
+/// Path of the file that holds a simulation's error output. A "/" in the name (apt's name/release form) becomes
+/// "_", so the file always lies directly in the result folder.
+QString resultFilePath(const QString &package);
+
+/// The first line of a simulation's error output (without its line break); empty means installable.
+QString firstLine(const QByteArray &errorOutput);
+
+/// The error line as the summary shows it: apt's held-broken-packages message gets a plainer wording.
+QString summaryLine(const QString &errorLine);
+
+/// The error entry of one failed row: "Установка <package> невозможна:\n <line>".
+QString failureMessage(const QString &package, const QString &errorLine);
+
+} // namespace RepoCommands
+
 #endif
