@@ -22,8 +22,8 @@ QMessageBox *makeBox(QMessageBox::Icon icon, const QString &text, const QString 
 
 void label(QMessageBox *box, QMessageBox::StandardButton which, const char *context, const char *text)
 {
-    box->setStandardButtons(box->standardButtons() | which);
-    box->button(which)->setText(QCoreApplication::translate(context, text));
+    // addButton, not setStandardButtons: the latter makes all standard buttons anew and drops earlier labels.
+    box->addButton(which)->setText(QCoreApplication::translate(context, text));
 }
 
 } // namespace

@@ -1,7 +1,10 @@
 #include "catalogue/formedit.h"
 
+#include <QFile>
 #include <QFont>
 #include <QIcon>
+
+#include <unistd.h>
 
 #include "app/messagebox.h"
 #include "app/syspaths.h"
@@ -24,19 +27,38 @@ FormEdit::FormEdit(QWidget *parent) : QDialog(parent)
     setWindowTitle(QString(29, QLatin1Char(' ')) + QStringLiteral("РЕДАКТИРОВАНИЕ ВЫБРАННОЙ  ПРОГРАММЫ"));
 }
 
+namespace {
+
+CatalogueEntry typedEntry(const FormEdit *dialog)
+{
+    return CatalogueEntry::fromFields({dialog->lineEditTitle->text(), dialog->lineEditDescription->text(),
+                                       dialog->lineEditInstallTitle->text(), dialog->lineEditPPA->text(),
+                                       dialog->lineEditGetAptKey->text(), dialog->lineEditAptListEntry->text()});
+}
+
+// Takes the record just appended off the end of the catalogue again, provided the file still ends with it.
+bool cutAppendedRecord(const QString &path, const QByteArray &record)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite))
+        return false;
+    const qint64 keep = file.size() - record.size();
+    if (keep < 0 || !file.seek(keep) || file.read(record.size()) != record)
+        return false;
+    return file.resize(keep) && ::fsync(file.handle()) == 0;
+}
+
+} // namespace
+
 bool FormEdit::saveFile()
 {
-    const CatalogueEntry entry = CatalogueEntry::fromFields(
-        {lineEditTitle->text(), lineEditDescription->text(), lineEditInstallTitle->text(), lineEditPPA->text(),
-         lineEditGetAptKey->text(), lineEditAptListEntry->text()});
-    if (!CatalogueCodec::appendEntry(QString::fromLatin1(Sys::CatalogueFile), entry)) {
+    if (!CatalogueCodec::appendEntry(QString::fromLatin1(Sys::CatalogueFile), typedEntry(this))) {
         EntryHints::showWriteFailed();
         return false;
     }
     bool ok = false;
     const int row = lineCr->text().toInt(&ok);
-    editTable(ok ? row : -1);
-    return true;
+    return editTable(ok ? row : -1);
 }
 
 bool FormEdit::editTable(int row)
@@ -44,20 +66,31 @@ bool FormEdit::editTable(int row)
     auto *main = new FormMain(nullptr);
     main->setAttribute(Qt::WA_DeleteOnClose);
     // The changed copy is the last row now; only a row before it can be the entry as it was.
-    const bool oldRowFound = row >= 0 && row < main->Table->rowCount() - 1;
-    bool rewritten = false;
-    if (oldRowFound) {
+    if (row >= 0 && row < main->Table->rowCount() - 1) {
         main->Table->removeRow(row);
-        rewritten = main->saveFile();
+        if (main->saveFile()) {
+            close();
+            return true;
+        }
     }
-    if (!rewritten) {
-        // The catalogue is rewritten atomically, so on failure it still holds the old entry and the new copy.
+    // The old row is not gone: the rewrite is atomic, so the file holds the old entry with the changed copy after it.
+    // Taking the copy off again leaves the catalogue as it was before the edit, and the input stays for another try.
+    delete main;
+    const QString path = QString::fromLatin1(Sys::CatalogueFile);
+    if (cutAppendedRecord(path, CatalogueCodec::encodeEntry(typedEntry(this)))) {
         MessageBoxes::run(MessageBoxes::closeBox(
-            QMessageBox::Warning, QStringLiteral("Не удалось удалить прежнюю запись из файла dataSoftware.db"),
-            QStringLiteral("Изменённая запись добавлена в конец списка, прежняя осталась в файле: "
-                           "в списке теперь обе записи."),
-            400, "FormEdit"));
+            QMessageBox::Warning, QStringLiteral("Не удалось изменить запись в файле dataSoftware.db"),
+            QStringLiteral("Изменения не сохранены. Введённые данные остались в окне."), 400, "FormEdit"));
+        return false;
     }
+    // The copy could not be taken off either: show the catalogue as the file now holds it, with both entries.
+    main = new FormMain(nullptr);
+    main->setAttribute(Qt::WA_DeleteOnClose);
+    MessageBoxes::run(MessageBoxes::closeBox(
+        QMessageBox::Warning, QStringLiteral("Не удалось удалить прежнюю запись из файла dataSoftware.db"),
+        QStringLiteral("Изменённая запись добавлена в конец списка, прежняя осталась в файле: "
+                       "в списке теперь обе записи."),
+        400, "FormEdit"));
     close();
     return true;
 }

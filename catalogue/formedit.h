@@ -14,6 +14,8 @@ class FormEdit : public QDialog, public Ui::FormEdit
 public:
     explicit FormEdit(QWidget *parent = nullptr);
 
+    /// Deletes the entry as it was (row) in a freshly loaded main window. If the catalogue cannot be rewritten, the
+    /// copy just appended is taken off again and false is returned: the file is as before and the dialog stays open.
     bool editTable(int row);
 
 private slots:
