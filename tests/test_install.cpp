@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "aptfixture.h"
+
 #include "app/messagebox.h"
 #include "app/process.h"
 #include "app/safefile.h"
@@ -17,39 +19,9 @@
 
 namespace {
 
-const QString Repo = QStringLiteral("/var/tmp/zaviron-install-repo"); // /var/tmp: outside the private /tmp mount
-
-// Builds a package of the local repository; a failing one's postinst exits 1.
-bool buildPackage(const QString &name, bool failing)
-{
-    const QString root = Repo + QStringLiteral("/src/") + name;
-    QDir().mkpath(root + QStringLiteral("/DEBIAN"));
-    QDir().mkpath(root + QStringLiteral("/usr/share/") + name);
-    const QByteArray control = "Package: " + name.toUtf8() +
-                               "\nVersion: 1.0\nArchitecture: all\nMaintainer: Test <test@example.org>\n"
-                               "Description: test package\n";
-    bool ok = SafeFile::write(root + QStringLiteral("/DEBIAN/control"), control, SafeFile::Truncate) &&
-              SafeFile::write(root + QStringLiteral("/usr/share/") + name + QStringLiteral("/marker"), "x\n",
-                              SafeFile::Truncate);
-    if (failing) {
-        const QString postinst = root + QStringLiteral("/DEBIAN/postinst");
-        ok = ok && SafeFile::write(postinst, "#!/bin/sh\necho failing on purpose >&2\nexit 1\n", SafeFile::Truncate);
-        QFile::setPermissions(postinst, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
-                                            QFile::ExeGroup | QFile::ReadOther |
-                                            QFile::ExeOther);
-    }
-    return ok && runProgram(QStringLiteral("dpkg-deb"), {QStringLiteral("--build"), QStringLiteral("--root-owner-group"),
-                                                        root, Repo + QStringLiteral("/") + name + QStringLiteral(".deb")})
-                         .exitCode == 0;
-}
-
 QString dpkgStatus(const QString &name) { return PackageStatus::queryStatus(name); }
 
-QString readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-}
+QString readAll(const QString &path) { return QString::fromUtf8(AptFixture::readAll(path)); }
 
 CatalogueEntry entry(const QString &title, const QString &package)
 {
@@ -65,26 +37,22 @@ class TestInstall : public QObject
     QTemporaryDir *dir = nullptr;
     QString oldDir;
     QStringList boxes;
+    QTemporaryDir repoDir{QStringLiteral("/var/tmp/zaviron-install-XXXXXX")};
+    QString Repo = repoDir.path();
 
 private slots:
     void initTestCase()
     {
         QVERIFY2(qEnvironmentVariableIsSet("ZAVIRON_SANDBOX"), "this suite installs packages: run it in the sandbox");
+        QVERIFY(repoDir.isValid());
+        QVERIFY(AptFixture::buildPackage(Repo, QStringLiteral("zv-good")));
+        QVERIFY(AptFixture::buildPackage(Repo, QStringLiteral("zv-second")));
+        QVERIFY(AptFixture::buildPackage(Repo, QStringLiteral("zv-bad"), true));
+        QVERIFY(AptFixture::indexRepository(Repo));
         // apt reads only the local repository.
-        QDir(QStringLiteral("/etc/apt/sources.list.d")).removeRecursively();
-        QDir().mkpath(QStringLiteral("/etc/apt/sources.list.d"));
-        QDir(Repo).removeRecursively();
-        QVERIFY(buildPackage(QStringLiteral("zv-good"), false));
-        QVERIFY(buildPackage(QStringLiteral("zv-second"), false));
-        QVERIFY(buildPackage(QStringLiteral("zv-bad"), true));
-        const ProcessResult index = runProgram(
-            QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("cd \"$1\" && dpkg-scanpackages . /dev/null > Packages"),
-                                   QStringLiteral("sh"), Repo});
-        QCOMPARE(index.exitCode, 0);
-        QVERIFY(SafeFile::replace(QString::fromLatin1(Sys::SourcesList),
-                                  "deb [trusted=yes] file:" + Repo.toUtf8() + " ./\n"));
-        const ProcessResult update = runProgram(QStringLiteral("apt-get"), {QStringLiteral("update")}, 120000);
-        QVERIFY2(update.exitCode == 0, update.err.constData());
+        QVERIFY(AptFixture::onlySources("deb [trusted=yes] file:" + Repo.toUtf8() + " ./\n"));
+        QByteArray errors;
+        QVERIFY2(AptFixture::aptUpdate(&errors), errors.constData());
         Timing::setScale(0.05); // the fixed delays shrink twentyfold; the five-minute watch becomes 15 s
         MessageBoxes::setAnswerer([this](QMessageBox *box) {
             boxes << box->text();
