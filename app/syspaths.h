@@ -29,6 +29,10 @@ inline constexpr const char *Pidof = "pidof";
 inline constexpr const char *Sh = "sh";
 inline constexpr const char *OwnName = "zaviron";
 
+// What dpkg-query -W prints per package: the fields of dpkg's own status stanza that the status check reads.
+inline constexpr const char *DpkgStatusFormat =
+    "Package: ${Package}\nArchitecture: ${Architecture}\nStatus: ${Status}\n\n";
+
 // Command texts as the user sees them in the terminal window and in the log.
 inline constexpr const char *AptGetUpdate = "apt-get update";
 inline constexpr const char *AptGetInstall = "apt-get -y --force-yes install ";

@@ -46,17 +46,43 @@ QList<Stanza> parse(const QByteArray &output)
     return stanzas;
 }
 
+// dpkg -s finds a package whatever the letter case of its name (its database holds names in lower case), but the
+// architecture after a colon only as written. The name as dpkg keeps it: the pattern to ask dpkg-query -W for,
+// and the key under which installedIn lists the answer.
+QString stanzaKey(const QString &name)
+{
+    const int colon = name.indexOf(QLatin1Char(':'));
+    return colon < 0 ? name.toLower() : name.left(colon).toLower() + name.mid(colon);
+}
+
+// dpkg-query -W answers every name on its own: an unknown name, or one that several installed architectures
+// share, is reported on standard error and the others are still listed. dpkg -s would stop the whole query at
+// either. Its patterns match letter case exactly, so the names go in as dpkg keeps them.
+QByteArray queryStanzas(const QStringList &keys)
+{
+    QStringList args{QStringLiteral("-W"), QStringLiteral("-f=") + QString::fromLatin1(Sys::DpkgStatusFormat),
+                     QStringLiteral("--")};
+    args += keys;
+    return runProgram(QString::fromLatin1(Sys::DpkgQuery), args).out;
+}
+
 } // namespace
 
+// Both rules are anchored at the very end of the text: a plain "$" would also accept a name followed by one line
+// break.
 bool PackageStatus::isValidName(const QString &name)
 {
-    static const QRegularExpression rule(QStringLiteral("^\\S+$"));
+    // Any Unicode white space splits a field, a no-break space included, not only the ASCII blanks.
+    static const QRegularExpression rule(QRegularExpression::anchoredPattern(QStringLiteral("\\S+")),
+                                         QRegularExpression::UseUnicodePropertiesOption);
     return rule.match(name).hasMatch();
 }
 
 bool PackageStatus::isDpkgName(const QString &name)
 {
-    static const QRegularExpression rule(QStringLiteral("^[A-Za-z0-9][A-Za-z0-9+._-]*(:[A-Za-z0-9-]+)?$"));
+    // dpkg's own syntax: a name, optionally ":" and an architecture; both begin with a letter or a digit.
+    static const QRegularExpression rule(
+        QRegularExpression::anchoredPattern(QStringLiteral("[A-Za-z0-9][A-Za-z0-9+._-]*(:[A-Za-z0-9][A-Za-z0-9-]*)?")));
     return rule.match(name).hasMatch();
 }
 
@@ -87,16 +113,23 @@ QString PackageStatus::statusText(const QByteArray &dpkgOutput)
 
 QSet<QString> PackageStatus::queryInstalled(const QStringList &names)
 {
-    QStringList args{QStringLiteral("-s"), QStringLiteral("--")};
-    for (const QString &name : names)
-        if (isDpkgName(name) && !args.contains(name))
-            args << name;
-    if (args.size() == 2)
+    QStringList keys;
+    QSet<QString> asked;
+    for (const QString &name : names) {
+        if (!isDpkgName(name))
+            continue;
+        const QString key = stanzaKey(name);
+        if (!asked.contains(key)) {
+            asked << key;
+            keys << key;
+        }
+    }
+    if (keys.isEmpty())
         return {};
-    const QSet<QString> installed = installedIn(runProgram(QString::fromLatin1(Sys::DpkgQuery), args).out);
+    const QSet<QString> installed = installedIn(queryStanzas(keys));
     QSet<QString> result;
     for (const QString &name : names)
-        if (installed.contains(name))
+        if (isDpkgName(name) && installed.contains(stanzaKey(name)))
             result << name;
     return result;
 }
@@ -105,6 +138,5 @@ QString PackageStatus::queryStatus(const QString &name)
 {
     if (!isDpkgName(name))
         return QString();
-    return statusText(
-        runProgram(QString::fromLatin1(Sys::Dpkg), {QStringLiteral("-s"), QStringLiteral("--"), name}).out);
+    return statusText(queryStanzas({stanzaKey(name)}));
 }

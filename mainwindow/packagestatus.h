@@ -15,17 +15,20 @@ extern const char *const InstalledText; // "Status: install ok installed\n"
 /// The catalogue's rule for a package field: one or more characters, none of them white space.
 bool isValidName(const QString &name);
 
-/// Whether dpkg could know the name at all (it refuses other names and stops its whole query at them).
+/// Whether dpkg could know the name at all. No other name is ever handed to dpkg: a glob character in one would
+/// match other packages.
 bool isDpkgName(const QString &name);
 
-/// The names whose stanza's own Status field reads "install ok installed" in `dpkg-query -s` output. A package
-/// listed once per architecture is installed when any of its stanzas is; both "name" and "name:arch" are given.
+/// The names whose stanza's own Status field reads "install ok installed" in dpkg's status output (`dpkg -s`, or
+/// `dpkg-query -W` printing those fields). A package listed once per architecture is installed when any of its
+/// stanzas is; both "name" and "name:arch" are given.
 QSet<QString> installedIn(const QByteArray &dpkgOutput);
 
 /// InstalledText when any stanza is installed, otherwise the Status lines found (each with its line break).
 QString statusText(const QByteArray &dpkgOutput);
 
-/// One dpkg query for all names: the subset that is installed. Names dpkg cannot know are not installed.
+/// One dpkg query for all names: the subset that is installed. Names dpkg cannot know are not installed; the
+/// package part of a name is found whatever its letter case, as dpkg -s finds it.
 QSet<QString> queryInstalled(const QStringList &names);
 
 /// The status text of one package (one dpkg query).
