@@ -82,3 +82,42 @@ bool SafeFile::replace(const QString &path, const QByteArray &data)
         ::unlink(temp.constData());
     return ok;
 }
+
+bool SafeFile::createFresh(const QString &path, const QByteArray &data)
+{
+    const QByteArray native = QFile::encodeName(path);
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        ::unlink(native.constData());
+        const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd < 0 && errno == EEXIST)
+            continue; // someone put something there again between the removal and the creation
+        if (fd < 0)
+            return false;
+        const bool ok = writeAll(fd, data);
+        return ::close(fd) == 0 && ok;
+    }
+    return false;
+}
+
+bool SafeFile::readOwn(const QString &path, QByteArray *data)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid();
+    data->clear();
+    char buffer[4096];
+    while (ok) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        data->append(buffer, static_cast<int>(n));
+    }
+    ::close(fd);
+    return ok;
+}

@@ -25,6 +25,13 @@ bool remove(const QString &path);
 /// True when something (file or link, even a dangling one) exists at path.
 bool exists(const QString &path);
 
+/// Removes whatever lies at path (a planted link, a planted file) and creates a new file there exclusively, so it is
+/// ours; in a sticky folder like /tmp nobody else can then replace it. Writes data whole.
+bool createFresh(const QString &path, const QByteArray &data);
+
+/// Reads path into *data only when it is a plain file (not a link) owned by this process's user.
+bool readOwn(const QString &path, QByteArray *data);
+
 } // namespace SafeFile
 
 #endif

@@ -1,20 +1,12 @@
 // Installability check: one simulated installation per marked package.
-//
-// The result files and the error file keep their names in /tmp, a folder everyone may write to. Each is made fresh
-// by this program: whatever lies at the name (a planted link, a planted file) is removed and the file is created
-// exclusively, so it is ours; /tmp's sticky bit then keeps anyone else from replacing it. It is read back only if it
-// is still a plain file of ours.
+// The result files and the error file keep their names in /tmp, a folder everyone may write to: each is made fresh
+// and read back only while it is still a plain file of ours.
 #include "mainwindow/formmain.h"
 
 #include <QFile>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QTimer>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "app/messagebox.h"
 #include "app/process.h"
@@ -27,63 +19,6 @@
 namespace {
 
 const QColor NotInstallable(180, 0, 0);
-
-bool writeAll(int fd, const QByteArray &data)
-{
-    const char *p = data.constData();
-    qint64 left = data.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        p += n;
-        left -= n;
-    }
-    return true;
-}
-
-// Replaces whatever is at path with a new file of ours holding data.
-bool createFresh(const QString &path, const QByteArray &data)
-{
-    const QByteArray native = QFile::encodeName(path);
-    for (int attempt = 0; attempt < 10; ++attempt) {
-        ::unlink(native.constData());
-        const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-        if (fd < 0 && errno == EEXIST)
-            continue; // someone put something there again between the removal and the creation
-        if (fd < 0)
-            return false;
-        const bool ok = writeAll(fd, data);
-        return ::close(fd) == 0 && ok;
-    }
-    return false;
-}
-
-// The content of path if it is a plain file owned by this process's user; otherwise false.
-bool readOwn(const QString &path, QByteArray *data)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat st;
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid();
-    data->clear();
-    char buffer[4096];
-    while (ok) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
-        data->append(buffer, static_cast<int>(n));
-    }
-    ::close(fd);
-    return ok;
-}
 
 } // namespace
 
@@ -120,7 +55,7 @@ void FormMain::createListProg()
         return;
     }
     // The failures of this check only: an error file left by an earlier run, or planted, is not shown.
-    createFresh(QString::fromLatin1(Sys::ErrorFile), QByteArray());
+    SafeFile::createFresh(QString::fromLatin1(Sys::ErrorFile), QByteArray());
     checkTrueInstallProg();
     writeLog(QStringLiteral("Создан список программ для проверки возможности их установки."));
 }
@@ -137,7 +72,7 @@ void FormMain::checkTrueInstallProg()
                                                  : QStringLiteral("E: Не удалось запустить %1.")
                                                        .arg(QString::fromLatin1(Sys::AptGet))
                                                        .toUtf8();
-    createFresh(RepoCommands::resultFilePath(package), errors);
+    SafeFile::createFresh(RepoCommands::resultFilePath(package), errors);
     QTimer::singleShot(Timing::ms(400), this, SLOT(checkOperation()));
 }
 
@@ -155,7 +90,7 @@ bool FormMain::checkOperation()
     }
     QString line;
     QByteArray result;
-    if (readOwn(resultFile, &result))
+    if (SafeFile::readOwn(resultFile, &result))
         line = RepoCommands::firstLine(result);
     if (!line.isEmpty()) {
         const int rows = Table->rowCount();
@@ -201,7 +136,7 @@ void FormMain::finishCheck()
 
     const QString errorFile = QString::fromLatin1(Sys::ErrorFile);
     QByteArray failures;
-    if (!readOwn(errorFile, &failures))
+    if (!SafeFile::readOwn(errorFile, &failures))
         return;
     if (!failures.isEmpty()) {
         MessageBoxes::run(MessageBoxes::closeBox(
