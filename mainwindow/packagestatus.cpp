@@ -15,6 +15,13 @@ struct Stanza {
     QString status;
 };
 
+// A finished installation: "install ok installed", or the same held at its version ("hold ok installed"), which
+// is just as installed; apt keeps it from upgrades only.
+bool isInstalled(const QString &status)
+{
+    return status == QLatin1String("install ok installed") || status == QLatin1String("hold ok installed");
+}
+
 QList<Stanza> parse(const QByteArray &output)
 {
     QList<Stanza> stanzas;
@@ -90,7 +97,7 @@ QSet<QString> PackageStatus::installedIn(const QByteArray &dpkgOutput)
 {
     QSet<QString> installed;
     for (const Stanza &s : parse(dpkgOutput)) {
-        if (s.package.isEmpty() || s.status != QLatin1String("install ok installed"))
+        if (s.package.isEmpty() || !isInstalled(s.status))
             continue;
         installed << s.package;
         if (!s.architecture.isEmpty())
@@ -103,7 +110,7 @@ QString PackageStatus::statusText(const QByteArray &dpkgOutput)
 {
     QString found;
     for (const Stanza &s : parse(dpkgOutput)) {
-        if (s.status == QLatin1String("install ok installed"))
+        if (isInstalled(s.status))
             return QString::fromUtf8(InstalledText);
         if (!s.status.isEmpty())
             found += QStringLiteral("Status: ") + s.status + QLatin1Char('\n');

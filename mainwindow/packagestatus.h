@@ -19,8 +19,8 @@ bool isValidName(const QString &name);
 /// match other packages.
 bool isDpkgName(const QString &name);
 
-/// The names whose stanza's own Status field reads "install ok installed" in dpkg's status output (`dpkg -s`, or
-/// `dpkg-query -W` printing those fields). A package listed once per architecture is installed when any of its
+/// The names whose stanza's own Status field reads "install ok installed" (or "hold ok installed": held, yet
+/// installed) in dpkg's status output (`dpkg -s`, or `dpkg-query -W` printing those fields). A package listed once per architecture is installed when any of its
 /// stanzas is; both "name" and "name:arch" are given.
 QSet<QString> installedIn(const QByteArray &dpkgOutput);
 

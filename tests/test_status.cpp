@@ -164,7 +164,7 @@ private slots:
         QTest::newRow("half-configured") << stanza("vim", "install ok half-configured") << QStringList();
         QTest::newRow("unpacked") << stanza("vim", "install ok unpacked") << QStringList();
         QTest::newRow("selected for purge, still installed") << stanza("vim", "purge ok installed") << QStringList();
-        QTest::newRow("held") << stanza("vim", "hold ok installed") << QStringList();
+        QTest::newRow("held") << stanza("vim", "hold ok installed") << QStringList{"vim", "vim:amd64"};
         QTest::newRow("installed, but reinstallation required")
             << stanza("vim", "install reinstreq installed") << QStringList();
         QTest::newRow("not installed at all") << stanza("vim", "unknown ok not-installed") << QStringList();
