@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include "catalogue/cataloguecodec.h"
 #include "ui_formmain.h"
 
 class QCloseEvent;
@@ -87,6 +88,9 @@ private:
     bool needUpdate = false;
 
     bool closing = false; // cancel() runs once per window, even when its close() re-enters closeEvent
+
+    QVector<CatalogueEntry> tableEntries() const;              // the table's rows as catalogue entries
+    bool writeEntries(const QVector<CatalogueEntry> &entries); // rewrites the catalogue file with them
 
     void showRowMarked(int row);
     void showRowUnmarked(int row);

@@ -35,7 +35,7 @@ void FormMain::setProg(int row, QString title, QString description, QString inst
         Table->setItem(row, FieldColumns[i], new QTableWidgetItem(texts[i]));
 }
 
-bool FormMain::saveFile()
+QVector<CatalogueEntry> FormMain::tableEntries() const
 {
     QVector<CatalogueEntry> entries;
     entries.reserve(Table->rowCount());
@@ -47,15 +47,29 @@ bool FormMain::saveFile()
         }
         entries << CatalogueEntry::fromFields(fields);
     }
+    return entries;
+}
+
+bool FormMain::writeEntries(const QVector<CatalogueEntry> &entries)
+{
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const bool saved = CatalogueCodec::saveFile(QString::fromLatin1(Sys::CatalogueFile), entries);
     QApplication::restoreOverrideCursor();
     return saved;
 }
 
+bool FormMain::saveFile() { return writeEntries(tableEntries()); }
+
 bool FormMain::delRow(int row)
 {
+    if (row < 0 || row >= Table->rowCount())
+        return false;
+    // The file goes first: a row that could not be deleted from it stays in the table too, so what the user sees
+    // is what the file holds.
+    QVector<CatalogueEntry> entries = tableEntries();
+    entries.remove(row);
+    if (!writeEntries(entries))
+        return false;
     Table->removeRow(row);
-    saveFile();
     return true;
 }

@@ -66,7 +66,11 @@ bool FormMain::deleteProg()
         QStringLiteral("Вы действительно хотите удалить программу ") + cellText(Table, row, 1) +
             QStringLiteral(" из списка?"),
         QString(), QMessageBox::No);
-    if (MessageBoxes::run(box) == QMessageBox::Yes)
-        delRow(row);
+    if (MessageBoxes::run(box) == QMessageBox::Yes && !delRow(row)) {
+        MessageBoxes::run(MessageBoxes::closeBox(
+            QMessageBox::Warning, QStringLiteral("Не удалось удалить программу из файла dataSoftware.db"),
+            QStringLiteral("Программа осталась в списке."), 400));
+        return false;
+    }
     return true;
 }

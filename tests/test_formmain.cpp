@@ -252,8 +252,23 @@ private slots:
             QCOMPARE(w.Table->rowCount(), 120);
             const bool saved = w.saveFile();
             QVERIFY(!saved);
-            w.delRow(0); // the rewrite fails: the row is gone from the table only
-            QCOMPARE(w.Table->rowCount(), 119);
+            // A deletion that cannot reach the file leaves the row in the table as well.
+            const QString first = w.Table->item(0, 1)->text();
+            QVERIFY(!w.delRow(0));
+            QCOMPARE(w.Table->rowCount(), 120);
+            QCOMPARE(w.Table->item(0, 1)->text(), first);
+            // Through the button: after "Да" the user is told, and the row stays.
+            QStringList asked;
+            MessageBoxes::setAnswerer([&asked](QMessageBox *box) {
+                asked << box->text();
+                return int(box->standardButtons() & QMessageBox::Yes ? QMessageBox::Yes : QMessageBox::Close);
+            });
+            w.Table->setCurrentCell(3, 1);
+            w.ButtonDelete->click();
+            MessageBoxes::setAnswerer([](QMessageBox *) { return int(QMessageBox::Close); });
+            QCOMPARE(asked.size(), 2);
+            QCOMPARE(asked.at(1), QStringLiteral("Не удалось удалить программу из файла dataSoftware.db"));
+            QCOMPARE(w.Table->rowCount(), 120);
         }
         QCOMPARE(readAll(QString::fromLatin1(Sys::CatalogueFile)), before);
         QCOMPARE(QDir(small).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("dataSoftware.db")});
