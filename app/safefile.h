@@ -10,14 +10,16 @@ namespace SafeFile {
 
 enum Mode { Truncate, Append };
 
-/// Creates the file (mode 0644) or opens it without following a link, then writes data whole. A link at the path
-/// is removed first and replaced by a plain file. Returns false when the file cannot be opened or written.
-bool write(const QString &path, const QByteArray &data, Mode mode);
+// Every helper that can fail returns false and, when error is given, puts the reason there (for a log line or a box).
 
-/// Replaces the file at path with data through a temporary file in the same folder that is renamed over it: on
-/// any failure (a full disk, a read-only folder) the old file stays as it was, byte for byte. The new file keeps
-/// the old one's mode and owner (0644 for a new file). Every write is checked; nothing is left behind on failure.
-bool replace(const QString &path, const QByteArray &data);
+/// Links: a link at the path is removed and replaced by a plain file, never followed. Ownership: a new file is
+/// the caller's, mode 0644. Atomicity: none, data is written whole or the call fails.
+bool write(const QString &path, const QByteArray &data, Mode mode, QString *error = nullptr);
+
+/// Links: a link at the path is replaced, never written through. Ownership: the old file's mode and owner are kept
+/// (0644 for a new file). Atomicity: a temporary file in the same folder, synced and renamed over the old one, so
+/// on any failure the old file stays as it was, byte for byte, and nothing is left behind.
+bool replace(const QString &path, const QByteArray &data, QString *error = nullptr);
 
 /// Removes the file or link at path itself (never a link's target). True when nothing is left there.
 bool remove(const QString &path);
@@ -25,12 +27,13 @@ bool remove(const QString &path);
 /// True when something (file or link, even a dangling one) exists at path.
 bool exists(const QString &path);
 
-/// Removes whatever lies at path (a planted link, a planted file) and creates a new file there exclusively, so it is
-/// ours; in a sticky folder like /tmp nobody else can then replace it. Writes data whole.
-bool createFresh(const QString &path, const QByteArray &data);
+/// Links: whatever lies at path (a planted link or file) is removed, then the file is created with O_EXCL|O_NOFOLLOW.
+/// Ownership: the new file is ours, so in a sticky folder like /tmp nobody else can replace it. Atomicity: none.
+bool createFresh(const QString &path, const QByteArray &data, QString *error = nullptr);
 
-/// Reads path into *data only when it is a plain file (not a link) owned by this process's user.
-bool readOwn(const QString &path, QByteArray *data);
+/// Links: a link is refused, never followed. Ownership: only a plain file owned by this process's user with a single
+/// name (no hard link planted to another file) is read. Atomicity: one read of the whole file.
+bool readOwn(const QString &path, QByteArray *data, QString *error = nullptr);
 
 } // namespace SafeFile
 

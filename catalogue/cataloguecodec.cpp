@@ -5,6 +5,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -51,7 +52,7 @@ QByteArray CatalogueCodec::encode(const QVector<CatalogueEntry> &entries)
     return bytes;
 }
 
-QVector<CatalogueEntry> CatalogueCodec::decode(const QByteArray &data)
+QVector<CatalogueEntry> CatalogueCodec::decode(const QByteArray &data, bool *complete)
 {
     QVector<CatalogueEntry> entries;
     QDataStream in(data);
@@ -84,33 +85,52 @@ QVector<CatalogueEntry> CatalogueCodec::decode(const QByteArray &data)
             fields << text;
         }
         // Whatever could be read of it, a started record is a row.
+        if (fields.size() < CatalogueEntry::FieldCount)
+            stop = true;
         entries << CatalogueEntry::fromFields(fields);
     }
+    if (complete)
+        *complete = !stop;
     return entries;
 }
 
-bool CatalogueCodec::readFile(const QString &path, QVector<CatalogueEntry> *entries)
+bool CatalogueCodec::readFile(const QString &path, QVector<CatalogueEntry> *entries, QString *error, bool *complete)
 {
     entries->clear();
+    if (complete)
+        *complete = true;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = file.errorString();
         return false;
-    *entries = decode(file.readAll());
+    }
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    *entries = decode(data, complete);
     return true;
 }
 
-bool CatalogueCodec::saveFile(const QString &path, const QVector<CatalogueEntry> &entries)
+bool CatalogueCodec::saveFile(const QString &path, const QVector<CatalogueEntry> &entries, QString *error)
 {
     // Not QSaveFile: on a full disk it can commit a cut-off file and still report success.
-    return SafeFile::replace(path, encode(entries));
+    return SafeFile::replace(path, encode(entries), error);
 }
 
-bool CatalogueCodec::appendEntry(const QString &path, const CatalogueEntry &entry)
+bool CatalogueCodec::appendEntry(const QString &path, const CatalogueEntry &entry, QString *error)
 {
     const QByteArray record = encodeEntry(entry);
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        if (error)
+            *error = QString::fromLocal8Bit(std::strerror(errno));
         return false;
+    }
     const off_t oldSize = ::lseek(fd, 0, SEEK_END);
     qint64 done = 0;
     bool ok = oldSize >= 0;
@@ -122,8 +142,12 @@ bool CatalogueCodec::appendEntry(const QString &path, const CatalogueEntry &entr
         done += ok ? n : 0;
     }
     ok = ok && ::fsync(fd) == 0;
+    const int savedErrno = errno;
     if (!ok && oldSize >= 0 && ::ftruncate(fd, oldSize) != 0) {
         // Nothing more can be done here; the caller reports the failure.
     }
-    return ::close(fd) == 0 && ok;
+    ok = ::close(fd) == 0 && ok;
+    if (!ok && error)
+        *error = QString::fromLocal8Bit(std::strerror(savedErrno ? savedErrno : errno));
+    return ok;
 }

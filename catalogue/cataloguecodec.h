@@ -31,18 +31,22 @@ QByteArray encodeEntry(const CatalogueEntry &entry);
 /// Reads every record; a record cut short by the end of the data still counts, its missing fields empty. A length
 /// word that is odd or points past the end leaves its field empty and ends the reading, so damaged data never
 /// makes the reader allocate more than the data's own size. The null-string marker reads as an empty field.
-QVector<CatalogueEntry> decode(const QByteArray &data);
+/// *complete (when given) tells whether the data was read to its end as whole records: when it is false, the last
+/// entry is the damaged one and the entries before it are intact.
+QVector<CatalogueEntry> decode(const QByteArray &data, bool *complete = nullptr);
 
-/// Reads the file at path; false when it cannot be opened (entries is then left empty).
-bool readFile(const QString &path, QVector<CatalogueEntry> *entries);
+/// Reads the file at path; false when it cannot be opened or read (entries is then left empty, *error says why).
+/// *complete as for decode.
+bool readFile(const QString &path, QVector<CatalogueEntry> *entries, QString *error = nullptr,
+              bool *complete = nullptr);
 
 /// Rewrites the whole file through a temporary file renamed over the old one: on any failure the old file stays
-/// as it was, byte for byte.
-bool saveFile(const QString &path, const QVector<CatalogueEntry> &entries);
+/// as it was, byte for byte, and *error says why.
+bool saveFile(const QString &path, const QVector<CatalogueEntry> &entries, QString *error = nullptr);
 
 /// Appends one record at the end of the file (created if missing), whole or not at all: a failed write is cut back
-/// to the old length, so no half record can shift the fields that follow.
-bool appendEntry(const QString &path, const CatalogueEntry &entry);
+/// to the old length, so no half record can shift the fields that follow. A link at the path is not followed.
+bool appendEntry(const QString &path, const CatalogueEntry &entry, QString *error = nullptr);
 
 } // namespace CatalogueCodec
 

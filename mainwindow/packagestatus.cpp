@@ -85,6 +85,14 @@ bool PackageStatus::isValidName(const QString &name)
     return rule.match(name).hasMatch();
 }
 
+bool PackageStatus::isPackageName(const QString &name)
+{
+    static const QRegularExpression rule(
+        QRegularExpression::anchoredPattern(QStringLiteral("[a-z0-9][a-z0-9+.-]+(:[a-z0-9][a-z0-9-]*)?")),
+        QRegularExpression::CaseInsensitiveOption);
+    return rule.match(name).hasMatch();
+}
+
 bool PackageStatus::isDpkgName(const QString &name)
 {
     // dpkg's own syntax: a name, optionally ":" and an architecture; both begin with a letter or a digit.

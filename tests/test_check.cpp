@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "aptfixture.h"
+#include "tests/support/aptfixture.h"
 
 #include "app/messagebox.h"
 #include "app/process.h"

@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "aptfixture.h"
+#include "tests/support/aptfixture.h"
 
 #include "app/messagebox.h"
 #include "app/process.h"

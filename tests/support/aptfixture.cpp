@@ -1,4 +1,4 @@
-#include "aptfixture.h"
+#include "tests/support/aptfixture.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>

@@ -1,0 +1,55 @@
+#ifndef ZAVIRON_TESTS_SUPPORT_H
+#define ZAVIRON_TESTS_SUPPORT_H
+
+#include <QByteArray>
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include "catalogue/cataloguecodec.h"
+
+/// What several suites need: files, entries, a working folder, answers to message boxes.
+namespace Support {
+
+/// The file's content; "<unreadable>" when it cannot be read, so that a comparison with any real content fails.
+QByteArray readAll(const QString &path);
+
+/// The log file as text.
+QString logText();
+
+/// An entry with the given fields; the description is derived from the title.
+CatalogueEntry entry(const QString &title, const QString &package, const QString &ppa = QString(),
+                     const QString &key = QString(), const QString &sourcesLine = QString());
+
+/// A fresh temporary folder that is the working folder while the object lives (the catalogue's home).
+class WorkDir
+{
+public:
+    WorkDir();
+    ~WorkDir();
+    QString path() const { return dir.path(); }
+    /// Writes the catalogue file in it from entries.
+    bool writeCatalogue(const QVector<CatalogueEntry> &entries) const;
+
+private:
+    QTemporaryDir dir;
+    QString previous;
+};
+
+/// Answers every message box the program runs: records its text and informative text (joined by "|"), then
+/// answers Yes-No boxes with yes() and every other box with Close. While it lives it is the only answerer.
+class Boxes
+{
+public:
+    Boxes();
+    ~Boxes();
+    QStringList shown;          ///< "text|informative" of every box, in order
+    bool answerYes = true;      ///< the answer to a box that has Yes and No
+    bool reallyRun = false;     ///< true: the box is exec()'d and answered by a click, as a user would
+    void clear() { shown.clear(); }
+};
+
+} // namespace Support
+
+#endif
