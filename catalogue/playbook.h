@@ -1,0 +1,28 @@
+#ifndef PLAYBOOK_H
+#define PLAYBOOK_H
+
+#include "catalogue/cataloguecodec.h"
+
+/// The catalogue as an Ansible playbook that brings its entries to every host of an inventory: per entry its PPA,
+/// its signing key (under /etc/apt/keyrings, named in the sources line's signed-by option) and its sources line,
+/// one package-list update when any of them changed, then every package in one apt task.
+namespace Playbook {
+
+/// The playbook for the entries whose package field is in only (all entries when only is empty). Entries whose
+/// package field is no package name are left out, each with a comment naming it. Every catalogue text goes in as
+/// a double-quoted YAML string tagged !unsafe, so that neither YAML nor Ansible's templating reads anything in it.
+/// The names of only that no entry installs go to *unmatched.
+QString generate(const QVector<CatalogueEntry> &entries, const QStringList &only = QStringList(),
+                 QStringList *unmatched = nullptr);
+
+/// Where the key downloaded from url is kept: a name from the URL's hash, ".gpg" for a URL ending so (a binary
+/// key), ".asc" (an armoured key) otherwise, as apt tells the two apart by the name.
+QString keyPath(const QString &url);
+
+/// The sources line with "signed-by=keyFile" in its options block, which is added when the line has none. A line
+/// that already names a keyring is left as it is.
+QString withSignedBy(const QString &line, const QString &keyFile);
+
+} // namespace Playbook
+
+#endif
