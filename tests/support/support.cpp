@@ -14,6 +14,12 @@ QByteArray Support::readAll(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }
 
+bool Support::writeFile(const QString &path, const QByteArray &data)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size() && f.flush();
+}
+
 QString Support::logText()
 {
     QFile f(QString::fromLatin1(Sys::LogFile));

@@ -15,6 +15,9 @@ namespace Support {
 /// The file's content; "<unreadable>" when it cannot be read, so that a comparison with any real content fails.
 QByteArray readAll(const QString &path);
 
+/// Writes data to the file at path, replacing what it held; false when that fails.
+bool writeFile(const QString &path, const QByteArray &data);
+
 /// The log file as text.
 QString logText();
 
