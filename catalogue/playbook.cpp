@@ -5,6 +5,7 @@
 
 #include "catalogue/cataloguetext.h"
 #include "mainwindow/packagestatus.h"
+#include "mainwindow/repocommands.h"
 
 namespace {
 
@@ -84,9 +85,19 @@ QString Playbook::generate(const QVector<CatalogueEntry> &entries, const QString
             packageSet.insert(e.installTitle);
             packageNames << e.installTitle;
         }
-        if (!e.ppa.isEmpty())
+        // A line break would smuggle a second line into the sources file the module writes, as it would into
+        // sources.list: such a field is left out, as the window refuses it.
+        auto usable = [&](const QString &field, const char *what) {
+            if (RepoCommands::sourcesLineProblem(field).isEmpty())
+                return true;
+            comments += QStringLiteral("    # left out: entry %1, %2: its %3 %4 is no single line\n")
+                            .arg(n + 1)
+                            .arg(CatalogueText::quoted(e.title), QLatin1String(what), CatalogueText::quoted(field));
+            return false;
+        };
+        if (!e.ppa.isEmpty() && usable(e.ppa, "PPA"))
             repositories += repositoryTask(label + QStringLiteral(": PPA"), e.ppa);
-        QString line = e.aptListEntry;
+        QString line = e.aptListEntry.isEmpty() || usable(e.aptListEntry, "sources line") ? e.aptListEntry : QString();
         if (!e.getAptKey.isEmpty()) {
             anyKey = true;
             repositories += QStringLiteral("    - name: %1\n"
