@@ -105,7 +105,8 @@ QString CatalogueText::quoted(const QString &value)
         else if (c == '\t')
             out.append(QLatin1String("\\t"));
         else
-            out.append(QLatin1String("\\u")).append(QString::number(c, 16).toUpper().rightJustified(4, QLatin1Char('0')));
+            out.append(QLatin1String("\\u"))
+                .append(QString::number(c, 16).toUpper().rightJustified(4, QLatin1Char('0')));
     }
     return out.append(QLatin1Char('"'));
 }

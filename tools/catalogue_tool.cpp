@@ -50,8 +50,9 @@ bool readCatalogue(const QString &path, QVector<CatalogueEntry> *entries, QStrin
     }
     if (!complete) {
         const int intact = entries->size() - 1;
-        *message = intact > 0 ? QStringLiteral("%1: damaged after entry %2, the last readable one").arg(path).arg(intact)
-                              : QStringLiteral("%1: damaged, not even entry 1 can be read").arg(path);
+        *message = intact > 0
+                       ? QStringLiteral("%1: damaged after entry %2, the last readable one").arg(path).arg(intact)
+                       : QStringLiteral("%1: damaged, not even entry 1 can be read").arg(path);
         return false;
     }
     return true;
