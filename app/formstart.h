@@ -1,5 +1,5 @@
-#ifndef FORMSTART_H
-#define FORMSTART_H
+#ifndef ZAVIRON_FORMSTART_H
+#define ZAVIRON_FORMSTART_H
 
 #include <QDialog>
 

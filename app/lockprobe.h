@@ -1,5 +1,5 @@
-#ifndef LOCKPROBE_H
-#define LOCKPROBE_H
+#ifndef ZAVIRON_LOCKPROBE_H
+#define ZAVIRON_LOCKPROBE_H
 
 #include <QString>
 

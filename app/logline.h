@@ -1,5 +1,5 @@
-#ifndef LOGLINE_H
-#define LOGLINE_H
+#ifndef ZAVIRON_LOGLINE_H
+#define ZAVIRON_LOGLINE_H
 
 #include <QDateTime>
 #include <QString>

@@ -1,5 +1,5 @@
-#ifndef MESSAGEBOX_H
-#define MESSAGEBOX_H
+#ifndef ZAVIRON_MESSAGEBOX_H
+#define ZAVIRON_MESSAGEBOX_H
 
 #include <QMessageBox>
 #include <QString>

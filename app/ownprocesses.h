@@ -1,5 +1,5 @@
-#ifndef OWNPROCESSES_H
-#define OWNPROCESSES_H
+#ifndef ZAVIRON_OWNPROCESSES_H
+#define ZAVIRON_OWNPROCESSES_H
 
 #include <QList>
 #include <QString>

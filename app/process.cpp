@@ -3,10 +3,25 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+
+// Each hidden command leads a process group of its own, so that at its time limit the whole of it ends: a pipeline
+// started by sh, not only sh.
+class GroupProcess : public QProcess
+{
+protected:
+    void setupChildProcess() override { ::setpgid(0, 0); }
+};
+
+} // namespace
+
 ProcessResult runProgram(const QString &program, const QStringList &args, int timeoutMs, const QByteArray &input)
 {
     ProcessResult result;
-    QProcess process;
+    GroupProcess process;
     process.start(program, args, QIODevice::ReadWrite);
     if (!process.waitForStarted(timeoutMs))
         return result;
@@ -16,6 +31,9 @@ ProcessResult runProgram(const QString &program, const QStringList &args, int ti
     process.closeWriteChannel();
     result.finished = process.waitForFinished(timeoutMs);
     if (!result.finished) {
+        result.timedOut = true;
+        if (process.processId() > 0)
+            ::kill(-static_cast<pid_t>(process.processId()), SIGKILL);
         process.kill();
         process.waitForFinished(1000);
     } else if (process.exitStatus() == QProcess::NormalExit) {
@@ -31,4 +49,24 @@ ProcessResult runProgram(const QString &program, const QStringList &args, int ti
 bool programExists(const QString &program)
 {
     return !QStandardPaths::findExecutable(program).isEmpty();
+}
+
+QString ProcessResult::failure(int timeoutMs) const
+{
+    if (!started)
+        return QStringLiteral("программа не запустилась");
+    if (timedOut)
+        return QStringLiteral("нет ответа за %1 с").arg(timeoutMs / 1000);
+    if (!finished)
+        return QStringLiteral("программа завершилась аварийно");
+    if (exitCode == 0)
+        return QString();
+    QByteArray first = err.trimmed();
+    const int end = first.indexOf('\n');
+    if (end >= 0)
+        first.truncate(end);
+    QString why = QStringLiteral("код завершения %1").arg(exitCode);
+    if (!first.isEmpty())
+        why += QStringLiteral(": ") + QString::fromUtf8(first).trimmed();
+    return why;
 }

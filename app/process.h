@@ -1,5 +1,5 @@
-#ifndef PROCESS_H
-#define PROCESS_H
+#ifndef ZAVIRON_PROCESS_H
+#define ZAVIRON_PROCESS_H
 
 #include <QByteArray>
 #include <QString>
@@ -10,10 +10,17 @@
 /// What a hidden command left behind.
 struct ProcessResult {
     bool started = false;   ///< the program could be started at all
-    bool finished = false;  ///< it ended by itself within the time limit
+    bool finished = false;  ///< it ended by itself, normally, within the time limit
+    bool timedOut = false;  ///< it was still running at the time limit and was ended
     int exitCode = -1;      ///< its exit code when it finished normally, else -1
     QByteArray out;         ///< everything it wrote to standard output
     QByteArray err;         ///< everything it wrote to standard error
+
+    /// It started, ended by itself within its time and exited 0.
+    bool succeeded() const { return started && finished && exitCode == 0; }
+    /// Why it did not succeed, for a log line (empty when it did): not started, no end in time, or its exit code
+    /// with the first line of what it wrote to standard error.
+    QString failure(int timeoutMs = Sys::CommandTimeoutMs) const;
 };
 
 /// Runs program with an argument list (no shell parses anything), feeds it input, waits at most timeoutMs and

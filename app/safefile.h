@@ -1,5 +1,5 @@
-#ifndef SAFEFILE_H
-#define SAFEFILE_H
+#ifndef ZAVIRON_SAFEFILE_H
+#define ZAVIRON_SAFEFILE_H
 
 #include <QByteArray>
 #include <QString>

@@ -1,5 +1,5 @@
-#ifndef SYSPATHS_H
-#define SYSPATHS_H
+#ifndef ZAVIRON_SYSPATHS_H
+#define ZAVIRON_SYSPATHS_H
 
 // Every fixed path and command text through which the program touches the system, in one place.
 namespace Sys {
@@ -8,15 +8,11 @@ namespace Sys {
 inline constexpr const char *CatalogueFile = "./dataSoftware.db";
 inline constexpr const char *LockFile = "/tmp/zaviron.lock";
 inline constexpr const char *LogFile = "/var/log/zaviron.log";
-inline constexpr const char *ErrorFile = "/tmp/Error.txt";
-inline constexpr const char *ResultDir = "/tmp/";
-inline constexpr const char *ResultSuffix = ".txt";
 inline constexpr const char *SourcesList = "/etc/apt/sources.list";
 inline constexpr const char *SourcesDir = "/etc/apt";
 inline constexpr const char *TrustedKeysDir = "/etc/apt/trusted.gpg.d";
 inline constexpr const char *DpkgLock = "/var/lib/dpkg/lock";
 inline constexpr const char *AptListsLock = "/var/lib/apt/lists/lock";
-inline constexpr const char *WindowIconFile = "images/meridell.png";
 
 // Programs, run with argument lists, never through a shell with data in the command text.
 inline constexpr const char *Dpkg = "dpkg";
@@ -35,8 +31,6 @@ inline constexpr const char *DpkgStatusFormat =
 
 // Command texts as the user sees them in the terminal window and in the log.
 inline constexpr const char *AptGetUpdate = "apt-get update";
-inline constexpr const char *AptGetInstall = "apt-get -y --force-yes install ";
-inline constexpr const char *KillAptGet = "killall apt-get";
 
 // Fetches a signing key into apt-key: a fixed script, the key URL is its first positional parameter.
 inline constexpr const char *KeyPipeScript = "wget --quiet -O - -- \"$1\" | apt-key add -";

@@ -1,5 +1,5 @@
-#ifndef TIMING_H
-#define TIMING_H
+#ifndef ZAVIRON_TIMING_H
+#define ZAVIRON_TIMING_H
 
 /// The workflow's fixed delays go through here, so a test can shorten them all at once.
 namespace Timing {

@@ -1,5 +1,5 @@
-#ifndef CATALOGUECODEC_H
-#define CATALOGUECODEC_H
+#ifndef ZAVIRON_CATALOGUECODEC_H
+#define ZAVIRON_CATALOGUECODEC_H
 
 #include <QByteArray>
 #include <QString>

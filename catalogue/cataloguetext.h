@@ -1,5 +1,5 @@
-#ifndef CATALOGUETEXT_H
-#define CATALOGUETEXT_H
+#ifndef ZAVIRON_CATALOGUETEXT_H
+#define ZAVIRON_CATALOGUETEXT_H
 
 #include "catalogue/cataloguecodec.h"
 

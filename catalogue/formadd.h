@@ -1,5 +1,5 @@
-#ifndef FORMADD_H
-#define FORMADD_H
+#ifndef ZAVIRON_FORMADD_H
+#define ZAVIRON_FORMADD_H
 
 #include <QDialog>
 #include <QString>

@@ -1,5 +1,5 @@
-#ifndef FORMEDIT_H
-#define FORMEDIT_H
+#ifndef ZAVIRON_FORMEDIT_H
+#define ZAVIRON_FORMEDIT_H
 
 #include <QDialog>
 

@@ -1,5 +1,5 @@
-#ifndef PLAYBOOK_H
-#define PLAYBOOK_H
+#ifndef ZAVIRON_PLAYBOOK_H
+#define ZAVIRON_PLAYBOOK_H
 
 #include "catalogue/cataloguecodec.h"
 

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QProgressBar>
 
 #include "app/logline.h"
 #include "app/messagebox.h"
@@ -10,14 +11,35 @@
 #include "app/syspaths.h"
 
 namespace {
-const QColor Marked(11, 127, 107);
-const QColor NotInstalled(180, 0, 0);
+
+// The role of the status cell that holds the row's state.
+constexpr int StateRole = Qt::UserRole;
+
+QProgressBar *progressBar(int maximum, int value)
+{
+    auto *bar = new QProgressBar();
+    bar->setRange(0, maximum);
+    bar->setValue(value);
+    bar->setAlignment(Qt::AlignCenter);
+    return bar;
+}
+
+QTableWidgetItem *statusItem()
+{
+    auto *item = new QTableWidgetItem();
+    QFont font = item->font();
+    font.setPointSize(8);
+    item->setFont(font);
+    item->setTextAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    return item;
+}
+
 } // namespace
 
 FormMain::FormMain(QWidget *parent) : QDialog(parent)
 {
     setupUi(this);
-    Table->setColumnCount(9);
+    Table->setColumnCount(ColumnCount);
 
     ButtonAdd->setIcon(QIcon(QStringLiteral(":/images/add.png")));
     ButtonEdit->setIcon(QIcon(QStringLiteral(":/images/change.png")));
@@ -26,13 +48,13 @@ FormMain::FormMain(QWidget *parent) : QDialog(parent)
     ButtonCheck->setIcon(QIcon(QStringLiteral(":/images/ok.png")));
     ButtonCancel->setIcon(QIcon(QStringLiteral(":/images/cancel.png")));
 
-    connect(ButtonAdd, SIGNAL(clicked()), this, SLOT(addItemList()));
-    connect(ButtonEdit, SIGNAL(clicked()), this, SLOT(editItemList()));
-    connect(ButtonDelete, SIGNAL(clicked()), this, SLOT(deleteProg()));
-    connect(ButtonOK, SIGNAL(clicked()), this, SLOT(ok()));
-    connect(ButtonCheck, SIGNAL(clicked()), this, SLOT(check()));
-    connect(ButtonCancel, SIGNAL(clicked()), this, SLOT(cancel()));
-    connect(Table, SIGNAL(cellClicked(int, int)), this, SLOT(clickCheckBox(int, int)));
+    connect(ButtonAdd, &QPushButton::clicked, this, &FormMain::addItemList);
+    connect(ButtonEdit, &QPushButton::clicked, this, &FormMain::editItemList);
+    connect(ButtonDelete, &QPushButton::clicked, this, &FormMain::deleteProg);
+    connect(ButtonOK, &QPushButton::clicked, this, &FormMain::ok);
+    connect(ButtonCheck, &QPushButton::clicked, this, &FormMain::check);
+    connect(ButtonCancel, &QPushButton::clicked, this, &FormMain::cancel);
+    connect(Table, &QTableWidget::cellClicked, this, &FormMain::clickCheckBox);
 
     setWindowIcon(QIcon(QStringLiteral(":/images/install.png")));
     setWindowTitle(QString(28, QLatin1Char(' ')) + QString::fromUtf8(MessageBoxes::Title));
@@ -47,7 +69,8 @@ FormMain::~FormMain() = default;
 
 void FormMain::writeLog(QString message) { appendLogLine(QString::fromLatin1(Sys::LogFile), message); }
 
-void FormMain::writeError(QString message) { appendLogLine(QString::fromLatin1(Sys::ErrorFile), message); }
+// The failures of one check are gathered in memory for its summary, in the log's own line format.
+void FormMain::writeError(QString message) { checkErrors += formatLogLine(QDateTime::currentDateTime(), message); }
 
 void FormMain::startFormMain()
 {
@@ -58,9 +81,9 @@ void FormMain::startFormMain()
     ButtonOK->setEnabled(false);
 
     const int widths[] = {55, 150, 230, 120, 85};
-    for (int column = 0; column < 5; ++column)
+    for (int column = ColSelect; column <= ColStatus; ++column)
         Table->setColumnWidth(column, widths[column]);
-    for (int column = 5; column <= 8; ++column)
+    for (int column = ColPackage; column <= ColSources; ++column)
         Table->hideColumn(column);
     Table->horizontalHeader()->show();
 
@@ -69,48 +92,83 @@ void FormMain::startFormMain()
                                   "зависимости от нажатия соответствующей кнопки. </font>"));
     installLabel->setText(QStringLiteral("Выполнена проверка статуса всех программ из базы (dataSoftware.db)."));
     for (int row = 0; row < Table->rowCount(); ++row)
-        Table->setItem(row, 0, new QTableWidgetItem());
+        Table->setItem(row, ColSelect, new QTableWidgetItem());
 }
 
-void FormMain::showRowMarked(int row)
+QString FormMain::cell(int row, int column) const
 {
-    QTableWidgetItem *select = Table->item(row, 0);
-    select->setText(QStringLiteral("Да"));
-    select->setForeground(QBrush(Marked));
-    select->setCheckState(Qt::Checked);
-    QTableWidgetItem *status = Table->item(row, 4);
-    status->setText(QStringLiteral("ПО отмечено для установки"));
-    status->setForeground(QBrush(Marked));
-    if (QWidget *bar = Table->cellWidget(row, 3))
-        bar->show();
+    const QTableWidgetItem *item = Table->item(row, column);
+    return item ? item->text() : QString();
 }
 
-void FormMain::showRowUnmarked(int row)
+RowState FormMain::rowState(int row) const
 {
-    QTableWidgetItem *select = Table->item(row, 0);
-    select->setText(QStringLiteral("Нет"));
-    select->setForeground(QBrush(NotInstalled));
-    select->setCheckState(Qt::Unchecked);
-    QTableWidgetItem *status = Table->item(row, 4);
-    status->setText(QStringLiteral("ПО не будет установлено"));
-    status->setForeground(QBrush(NotInstalled));
-    if (QWidget *bar = Table->cellWidget(row, 3))
-        bar->hide();
+    // A row without a state (its package field is no package name) behaves as one that cannot be installed.
+    const QTableWidgetItem *status = Table->item(row, ColStatus);
+    const QVariant state = status ? status->data(StateRole) : QVariant();
+    return state.isValid() ? static_cast<RowState>(state.toInt()) : RowState::NotInstallable;
+}
+
+QVector<RowState> FormMain::rowStates() const
+{
+    QVector<RowState> states;
+    states.reserve(Table->rowCount());
+    for (int row = 0; row < Table->rowCount(); ++row)
+        states << rowState(row);
+    return states;
+}
+
+void FormMain::showRow(int row, RowState state)
+{
+    const RowLook look = rowLook(state);
+    QTableWidgetItem *status = Table->item(row, ColStatus);
+    if (!status) {
+        status = statusItem();
+        Table->setItem(row, ColStatus, status);
+    }
+    status->setData(StateRole, static_cast<int>(state));
+    status->setText(look.statusText);
+    if (look.setsStatusColour)
+        status->setForeground(QBrush(look.statusColour));
+
+    if (look.setsSelect) {
+        QTableWidgetItem *select = Table->item(row, ColSelect);
+        if (!select) {
+            select = new QTableWidgetItem();
+            Table->setItem(row, ColSelect, select);
+        }
+        select->setCheckState(look.check);
+        select->setForeground(QBrush(look.selectColour));
+        select->setText(look.selectText);
+        if (!look.checkable)
+            select->setFlags(Qt::ItemIsEnabled);
+    }
+
+    switch (look.bar) {
+    case RowLook::NoBar:
+        if (QWidget *bar = Table->cellWidget(row, ColBar))
+            bar->hide();
+        break;
+    case RowLook::Zero:
+        Table->setCellWidget(row, ColBar, progressBar(100, 0));
+        break;
+    case RowLook::Busy:
+        Table->setCellWidget(row, ColBar, progressBar(0, 0));
+        break;
+    case RowLook::Full:
+        Table->setCellWidget(row, ColBar, progressBar(100, 100));
+        break;
+    }
 }
 
 void FormMain::clickCheckBox(int row, int column)
 {
-    if (column != 0)
+    if (column != ColSelect || !Table->item(row, ColSelect) || !Table->item(row, ColStatus))
         return;
-    QTableWidgetItem *status = Table->item(row, 4);
-    QTableWidgetItem *select = Table->item(row, 0);
-    if (!status || !select)
-        return;
-    const int state = select->data(Qt::CheckStateRole).toInt();
-    if (state != 0 && status->text() == QStringLiteral("ПО не будет установлено"))
-        showRowMarked(row);
-    else if (state == 0 && status->text() == QStringLiteral("ПО отмечено для установки"))
-        showRowUnmarked(row);
+    const RowState state = rowState(row);
+    const RowState next = afterClick(state, Table->item(row, ColSelect)->checkState() != Qt::Unchecked);
+    if (next != state)
+        showRow(row, next);
 }
 
 void FormMain::closeEvent(QCloseEvent *event)

@@ -1,11 +1,12 @@
-#ifndef FORMMAIN_H
-#define FORMMAIN_H
+#ifndef ZAVIRON_FORMMAIN_H
+#define ZAVIRON_FORMMAIN_H
 
 #include <QDialog>
 #include <QStringList>
 #include <QTimer>
 
 #include "catalogue/cataloguecodec.h"
+#include "mainwindow/rowstate.h"
 #include "ui_formmain.h"
 
 class QCloseEvent;
@@ -13,6 +14,19 @@ class QTimerEvent;
 
 /// The working window: the catalogue table with its check boxes, the status line, the buttons, and the workflow
 /// that checks and installs the marked programs. Its constructor does the whole start-up.
+///
+/// Each row's state (RowState) is kept in the status cell; everything a row shows is derived from it by showRow().
+/// The two chains, each link a pointer-to-member timer or signal (pauses in ms, shortened by Timing in tests):
+///
+///   ButtonCheck: check() -2000-> addPPA() -2000-> addKey() -2000-> addApt()
+///                  addApt(): nothing to refresh, or the user says no ----------------> createListProg()
+///                            the user says yes -1000-> aptGetUpdate() [terminal] -end-> createListProg()
+///                createListProg() -> checkTrueInstallProg() -400-> checkOperation() -> next package ... -> finishCheck()
+///
+///   ButtonOK:    ok() -> createListInstallProg() -> operation() -1000-> installProg() [terminal]
+///                  -end-> checkFinishInstall() -> operation() for the next package ... -> finishInstall()
+///
+/// Closing the window (cancel()) stops both chains: every step first asks stopped().
 class FormMain : public QDialog, public Ui::FormMain
 {
     Q_OBJECT
@@ -34,6 +48,10 @@ public:
     // Package status.
     void checkInstallProg();
     QString readStatus(QString package);
+
+    // The state of a row, and showing a row in a state.
+    RowState rowState(int row) const;
+    void showRow(int row, RowState state);
 
     // Installability check and repository preparation.
     void checkTrueInstallProg();
@@ -87,16 +105,24 @@ private:
     QTimer watchTimer;
     bool needUpdate = false;
 
-    bool closing = false; // cancel() runs once per window, even when its close() re-enters closeEvent
+    bool closing = false; // set once by cancel(); read only through stopped()
+
+    // The installability check's results, kept in memory.
+    bool allInstallable = false; // the joint simulation of all marked packages passed
+    QString checkFailure;        // why the package being checked cannot be installed; empty: it can
+    QString checkErrors;         // the error lines of this check, for its summary
+
+    /// True once the window has been closed: no step of a workflow starts or goes on after that.
+    bool stopped() const { return closing; }
 
     QVector<CatalogueEntry> tableEntries() const;              // the table's rows as catalogue entries
+    QVector<RowState> rowStates() const;                       // the state of every row
     bool writeEntries(const QVector<CatalogueEntry> &entries); // rewrites the catalogue file with them
+    QString cell(int row, int column) const;                   // a cell's text, empty when it has no item
 
-    void showRowMarked(int row);
-    void showRowUnmarked(int row);
-
-    // One preparation step: add the field in column of every marked row that has it filled.
-    void prepareRepositoryData(int column, const QString &progressText, void (FormMain::*add)(QString));
+    // One preparation step: the fields the plan gives for it, each handed to add.
+    void prepareRepositoryData(const QStringList &fields, const QString &progressText,
+                               void (FormMain::*add)(QString));
     void finishCheck();        // the end of the installability check: final texts, the summary of failures
     void closeNothingMarked(); // no row is marked: say so and close the window
     void finishInstall();      // the end of the installation run: final texts, the button becomes "Закрыть"

@@ -8,7 +8,7 @@
 
 namespace {
 // Columns of the six fields, in record order.
-const int FieldColumns[CatalogueEntry::FieldCount] = {1, 2, 5, 6, 7, 8};
+const int FieldColumns[CatalogueEntry::FieldCount] = {ColTitle, ColDescription, ColPackage, ColPPA, ColKey, ColSources};
 } // namespace
 
 bool FormMain::loadFile()

@@ -40,12 +40,12 @@ bool FormMain::editItemList()
         delete dialog;
         return false;
     }
-    dialog->lineEditTitle->setText(cellText(Table, row, 1));
-    dialog->lineEditDescription->setText(cellText(Table, row, 2));
-    dialog->lineEditInstallTitle->setText(cellText(Table, row, 5));
-    dialog->lineEditPPA->setText(cellText(Table, row, 6));
-    dialog->lineEditGetAptKey->setText(cellText(Table, row, 7));
-    dialog->lineEditAptListEntry->setText(cellText(Table, row, 8));
+    dialog->lineEditTitle->setText(cellText(Table, row, ColTitle));
+    dialog->lineEditDescription->setText(cellText(Table, row, ColDescription));
+    dialog->lineEditInstallTitle->setText(cellText(Table, row, ColPackage));
+    dialog->lineEditPPA->setText(cellText(Table, row, ColPPA));
+    dialog->lineEditGetAptKey->setText(cellText(Table, row, ColKey));
+    dialog->lineEditAptListEntry->setText(cellText(Table, row, ColSources));
     dialog->lineCr->setText(QString::number(row));
     dialog->lineCr->hide();
     dialog->labelText->setText(EntryHints::opening());
@@ -63,7 +63,7 @@ bool FormMain::deleteProg()
     }
     QMessageBox *box = MessageBoxes::yesNoBox(
         QMessageBox::Question,
-        QStringLiteral("Вы действительно хотите удалить программу ") + cellText(Table, row, 1) +
+        QStringLiteral("Вы действительно хотите удалить программу ") + cellText(Table, row, ColTitle).toHtmlEscaped() +
             QStringLiteral(" из списка?"),
         QString(), QMessageBox::No);
     if (MessageBoxes::run(box) == QMessageBox::Yes && !delRow(row)) {

@@ -1,29 +1,18 @@
 // Installation run: the marked packages one by one, each in its own terminal window, judged afterwards by dpkg.
 #include "mainwindow/formmain.h"
 
-#include <QProgressBar>
 #include <QScrollBar>
 
 #include "app/messagebox.h"
 #include "app/syspaths.h"
 #include "app/timing.h"
 #include "mainwindow/packagestatus.h"
+#include "mainwindow/repocommands.h"
 #include "mainwindow/runningtext.h"
 #include "terminal/formterminal.h"
 
 namespace {
-
 constexpr int WatchIntervalMs = 300000; // five minutes per package before the user is told
-
-QProgressBar *progressBar(int maximum, int value)
-{
-    auto *bar = new QProgressBar();
-    bar->setRange(0, maximum);
-    bar->setValue(value);
-    bar->setAlignment(Qt::AlignCenter);
-    return bar;
-}
-
 } // namespace
 
 void FormMain::ok()
@@ -41,18 +30,13 @@ void FormMain::ok()
 
 void FormMain::createListInstallProg()
 {
-    listProg.clear();
-    for (int row = 0; row < Table->rowCount(); ++row) {
-        const QTableWidgetItem *status = Table->item(row, 4);
-        if (status && status->text() == QStringLiteral("ПО отмечено для установки"))
-            listProg << Table->item(row, 5)->text();
-    }
+    listProg = Workflow::markedPackages(tableEntries(), rowStates());
     if (listProg.isEmpty()) {
         closeNothingMarked();
         return;
     }
     watchTimer.setSingleShot(true);
-    connect(&watchTimer, SIGNAL(timeout()), this, SLOT(messageError()), Qt::UniqueConnection);
+    connect(&watchTimer, &QTimer::timeout, this, &FormMain::messageError, Qt::UniqueConnection);
     watchTimer.start(Timing::ms(WatchIntervalMs));
     indexProg = 0;
     operation();
@@ -60,65 +44,45 @@ void FormMain::createListInstallProg()
 
 void FormMain::operation()
 {
-    const QString name = listProg.at(indexProg);
     const int rows = Table->rowCount();
-    for (int row = 0; row < rows; ++row) {
-        if (Table->item(row, 5) && Table->item(row, 5)->text() == name) {
-            Table->setCellWidget(row, 3, progressBar(0, 0)); // busy indicator
-            if (QTableWidgetItem *status = Table->item(row, 4))
-                status->setText(QStringLiteral("Выполняется установка ПО"));
-            Table->verticalScrollBar()->setValue(RunningText::scrollPosition(rows, row));
-        }
+    for (int row : Workflow::rowsOf(tableEntries(), listProg.at(indexProg))) {
+        showRow(row, RowState::Installing);
+        Table->verticalScrollBar()->setValue(RunningText::scrollPosition(rows, row));
     }
-    QTimer::singleShot(Timing::ms(1000), this, SLOT(installProg()));
+    QTimer::singleShot(Timing::ms(1000), this, &FormMain::installProg);
 }
 
 void FormMain::installProg()
 {
-    if (closing)
+    if (stopped())
         return; // the window was closed meanwhile: no further package starts
     instProg = listProg.at(indexProg);
     // The name is one argument after "--": apt never reads it as an option, and no shell reads it at all.
-    auto *terminal = new FormTerminal(QString::fromLatin1(Sys::AptGetInstall) + QStringLiteral("-- ") + instProg);
-    connect(terminal, SIGNAL(closeTerminal()), this, SLOT(checkFinishInstall()));
+    auto *terminal = new FormTerminal(RepoCommands::installCommand(instProg));
+    connect(terminal, &FormTerminal::closeTerminal, this, &FormMain::checkFinishInstall);
 }
 
 void FormMain::checkFinishInstall()
 {
-    if (closing || indexProg >= listProg.size())
+    if (stopped() || indexProg >= listProg.size())
         return; // a late end after the window was closed starts nothing
     watchTimer.start(Timing::ms(WatchIntervalMs));
     const QString name = listProg.at(indexProg);
     const bool last = indexProg >= listProg.size() - 1;
     const bool installed = readStatus(name) == QString::fromUtf8(PackageStatus::InstalledText);
-    QList<int> rows;
-    for (int row = 0; row < Table->rowCount(); ++row)
-        if (Table->item(row, 5) && Table->item(row, 5)->text() == name)
-            rows << row;
-
+    const QVector<int> rows = Workflow::rowsOf(tableEntries(), name);
     if (installed) {
         installLabel->setText(QStringLiteral("Выполнена установка ") + name);
         writeLog(QStringLiteral("Выполнена установка ") + name);
-        if (last)
-            finishInstall();
-        for (int row : rows) {
-            Table->setCellWidget(row, 3, progressBar(100, 100));
-            if (QTableWidgetItem *status = Table->item(row, 4))
-                status->setText(QStringLiteral("Закончена установка ПО"));
-        }
-    } else {
-        for (int row : rows) {
-            Table->setCellWidget(row, 3, progressBar(100, 0));
-            if (QTableWidgetItem *status = Table->item(row, 4)) {
-                status->setForeground(QBrush(QColor(180, 0, 0), Qt::SolidPattern));
-                status->setText(QStringLiteral("Установка ПО не удалась"));
-            }
-            writeLog(QStringLiteral("Установка программы ") + name + QStringLiteral(" не удалась!"));
-        }
-        if (last)
-            finishInstall();
     }
-    if (!last) {
+    for (int row : rows) {
+        showRow(row, installed ? RowState::Done : RowState::Failed);
+        if (!installed)
+            writeLog(QStringLiteral("Установка программы ") + name + QStringLiteral(" не удалась!"));
+    }
+    if (last)
+        finishInstall();
+    else {
         ++indexProg;
         operation();
     }

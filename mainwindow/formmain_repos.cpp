@@ -14,50 +14,53 @@
 #include "mainwindow/repocommands.h"
 #include "terminal/formterminal.h"
 
-void FormMain::prepareRepositoryData(int column, const QString &progressText, void (FormMain::*add)(QString))
+void FormMain::prepareRepositoryData(const QStringList &fields, const QString &progressText,
+                                     void (FormMain::*add)(QString))
 {
-    for (int row = 0; row < Table->rowCount(); ++row) {
-        const QTableWidgetItem *field = Table->item(row, column);
-        if (!field || field->text().isEmpty())
-            continue;
-        // Any filled field asks for a refresh of the package lists, whether its row is marked or not.
-        needUpdate = true;
-        const QTableWidgetItem *status = Table->item(row, 4);
-        if (!status || status->text() != QStringLiteral("ПО отмечено для установки"))
-            continue;
-        const QTableWidgetItem *package = Table->item(row, 5);
-        listApt.append(package ? package->text() : QString());
+    for (const QString &field : fields) {
         installLabel->setText(progressText);
-        (this->*add)(field->text());
+        (this->*add)(field);
     }
 }
 
 void FormMain::addPPA()
 {
-    if (closing)
+    if (stopped())
         return;
     installLabel->setText(QString());
+    const Workflow::RepoPlan plan = Workflow::planRepositories(tableEntries(), rowStates());
+    needUpdate = needUpdate || plan.needUpdate;
+    listApt += plan.ppas.packages;
     prepareRepositoryData(
-        6, QStringLiteral("Добавление нового PPA-репозитория (потребуется обновление данных об источниках ПО)."),
+        plan.ppas.fields,
+        QStringLiteral("Добавление нового PPA-репозитория (потребуется обновление данных об источниках ПО)."),
         &FormMain::addPPASources);
-    QTimer::singleShot(Timing::ms(2000), this, SLOT(addKey()));
+    QTimer::singleShot(Timing::ms(2000), this, &FormMain::addKey);
 }
 
 void FormMain::addKey()
 {
-    if (closing)
+    if (stopped())
         return;
-    prepareRepositoryData(7, QStringLiteral("Добавление нового ключа (потребуется обновление данных об источниках ПО)."),
+    const Workflow::RepoPlan plan = Workflow::planRepositories(tableEntries(), rowStates());
+    needUpdate = needUpdate || plan.needUpdate;
+    listApt += plan.keys.packages;
+    prepareRepositoryData(plan.keys.fields,
+                          QStringLiteral("Добавление нового ключа (потребуется обновление данных об источниках ПО)."),
                           &FormMain::addDataKey);
-    QTimer::singleShot(Timing::ms(2000), this, SLOT(addApt()));
+    QTimer::singleShot(Timing::ms(2000), this, &FormMain::addApt);
 }
 
 void FormMain::addApt()
 {
-    if (closing)
+    if (stopped())
         return;
+    const Workflow::RepoPlan plan = Workflow::planRepositories(tableEntries(), rowStates());
+    needUpdate = needUpdate || plan.needUpdate;
+    listApt += plan.sourcesLines.packages;
     prepareRepositoryData(
-        8, QStringLiteral("Добавление нового deb-репозитория (потребуется обновление данных об источниках ПО)."),
+        plan.sourcesLines.fields,
+        QStringLiteral("Добавление нового deb-репозитория (потребуется обновление данных об источниках ПО)."),
         &FormMain::addAptSources);
     if (!needUpdate) {
         createListProg();
@@ -68,7 +71,7 @@ void FormMain::addApt()
                                               RepoCommands::updateQuestionInformative());
     if (MessageBoxes::run(box) == QMessageBox::Yes) {
         installLabel->setText(QStringLiteral("Сейчас начнётся процесс обновления источников ПО..."));
-        QTimer::singleShot(Timing::ms(1000), this, SLOT(aptGetUpdate()));
+        QTimer::singleShot(Timing::ms(1000), this, &FormMain::aptGetUpdate);
     } else {
         createListProg();
     }
@@ -76,39 +79,46 @@ void FormMain::addApt()
 
 void FormMain::aptGetUpdate()
 {
-    if (closing)
+    if (stopped())
         return;
     runningText = QStringLiteral("Ждите... Идёт обновление данных об источниках ПО... Это может занять "
                                  "продолжительное время...") +
                   QString(10, QLatin1Char(' '));
     setSpeed(4);
-    auto *terminal = new FormTerminal(QString::fromLatin1(Sys::AptGetUpdate), nullptr);
-    connect(terminal, SIGNAL(closeTerminal()), this, SLOT(createListProg()));
+    auto *terminal = new FormTerminal(RepoCommands::updateCommand(), nullptr);
+    connect(terminal, &FormTerminal::closeTerminal, this, &FormMain::createListProg);
 }
 
 void FormMain::addPPASources(QString ppa)
 {
     if (!QFile::exists(QString::fromLatin1(Sys::SourcesList)))
         return;
-    runProgram(QString::fromLatin1(Sys::AptAddRepository), RepoCommands::ppaArgs(ppa));
-    writeLog(QStringLiteral("Добавлен новый партнер-репозиторий ") + ppa);
+    const ProcessResult added = runProgram(QString::fromLatin1(Sys::AptAddRepository), RepoCommands::ppaArgs(ppa));
+    writeLog(added.succeeded() ? QStringLiteral("Добавлен новый партнер-репозиторий ") + ppa
+                               : QStringLiteral("Не удалось добавить партнер-репозиторий ") + ppa +
+                                     QStringLiteral(": ") + added.failure());
 }
 
 void FormMain::addDataKey(QString keyUrl)
 {
+    QString failure;
     if (programExists(QString::fromLatin1(Sys::AptKey))) {
-        runProgram(QString::fromLatin1(Sys::Sh), RepoCommands::keyPipeArgs(keyUrl));
+        failure = runProgram(QString::fromLatin1(Sys::Sh), RepoCommands::keyPipeArgs(keyUrl)).failure();
     } else {
         // Without apt-key the key goes where apt reads keys itself; a download that is no key is not stored.
         const ProcessResult download = runProgram(QString::fromLatin1(Sys::Wget), RepoCommands::keyDownloadArgs(keyUrl));
         const RepoCommands::KeyKind kind = RepoCommands::keyKind(download.out);
-        if (kind != RepoCommands::NotAKey) {
+        failure = download.failure();
+        if (failure.isEmpty() && kind == RepoCommands::NotAKey)
+            failure = QStringLiteral("загруженный файл не является ключом");
+        if (failure.isEmpty()) {
             const QString dir = QString::fromLatin1(Sys::TrustedKeysDir);
             QDir().mkpath(dir);
-            SafeFile::replace(dir + QLatin1Char('/') + RepoCommands::keyFileName(keyUrl, kind), download.out);
+            SafeFile::replace(dir + QLatin1Char('/') + RepoCommands::keyFileName(keyUrl, kind), download.out, &failure);
         }
     }
-    writeLog(QStringLiteral("Добавлен новый ключ ") + keyUrl);
+    writeLog(failure.isEmpty() ? QStringLiteral("Добавлен новый ключ ") + keyUrl
+                               : QStringLiteral("Не удалось добавить ключ ") + keyUrl + QStringLiteral(": ") + failure);
 }
 
 void FormMain::addAptSources(QString line)
@@ -131,7 +141,9 @@ void FormMain::addAptSources(QString line)
         }
     }
     // Written through a temporary file renamed over the old one, so the file is never left half written.
-    ok = ok && SafeFile::replace(path, RepoCommands::editSourcesList(content, line));
+    QString why;
+    ok = ok && SafeFile::replace(path, RepoCommands::editSourcesList(content, line), &why);
     writeLog(ok ? QStringLiteral("Добавлен новый репозиторий ") + line
-                : QStringLiteral("Не удалось изменить ") + path + QStringLiteral(", не добавлен репозиторий ") + line);
+                : QStringLiteral("Не удалось изменить ") + path + QStringLiteral(", не добавлен репозиторий ") + line +
+                      (why.isEmpty() ? QString() : QStringLiteral(": ") + why));
 }

@@ -1,5 +1,5 @@
-#ifndef PACKAGESTATUS_H
-#define PACKAGESTATUS_H
+#ifndef ZAVIRON_PACKAGESTATUS_H
+#define ZAVIRON_PACKAGESTATUS_H
 
 #include <QByteArray>
 #include <QSet>

@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 #include <QUrl>
 
+#include "app/process.h"
 #include "app/syspaths.h"
 
 QStringList RepoCommands::ppaArgs(const QString &ppa)
@@ -22,10 +23,38 @@ QStringList RepoCommands::keyDownloadArgs(const QString &url)
     return {QStringLiteral("--quiet"), QStringLiteral("-O"), QStringLiteral("-"), QStringLiteral("--"), url};
 }
 
-QStringList RepoCommands::simulateArgs(const QString &package)
+TerminalCommand RepoCommands::updateCommand()
 {
-    return {QStringLiteral("install"), QStringLiteral("-s"), QStringLiteral("-qq"), QStringLiteral("-y"),
-            QStringLiteral("--"), package};
+    return {QString::fromLatin1(Sys::AptGet), {QStringLiteral("update")}, QString::fromLatin1(Sys::AptGetUpdate)};
+}
+
+TerminalCommand RepoCommands::installCommand(const QString &package)
+{
+    return {QString::fromLatin1(Sys::AptGet),
+            {QStringLiteral("-y"), QStringLiteral("--force-yes"), QStringLiteral("install"), QStringLiteral("--"), package},
+            QString()};
+}
+
+QStringList RepoCommands::simulateArgs(const QStringList &packages)
+{
+    return QStringList{QStringLiteral("install"), QStringLiteral("-s"), QStringLiteral("-qq"), QStringLiteral("-y"),
+                       QStringLiteral("--")} +
+           packages;
+}
+
+QString RepoCommands::simulationFailure(const ProcessResult &simulation)
+{
+    if (!simulation.started)
+        return QStringLiteral("E: Не удалось запустить %1.").arg(QString::fromLatin1(Sys::AptGet));
+    if (simulation.timedOut)
+        return QStringLiteral("E: нет ответа за %1 с").arg(Sys::CommandTimeoutMs / 1000);
+    if (simulation.succeeded())
+        return QString();
+    const QList<QByteArray> lines = simulation.err.split('\n');
+    for (const QByteArray &line : lines)
+        if (line.startsWith("E:"))
+            return QString::fromUtf8(line.trimmed());
+    return simulation.failure();
 }
 
 RepoCommands::KeyKind RepoCommands::keyKind(const QByteArray &data)
@@ -115,22 +144,6 @@ QString RepoCommands::updateQuestionInformative()
 {
     return QStringLiteral("    <b><font color=#AA0000>  При нажатии кнопки 'Нет' процесс будет продолжен без "
                           "обновления источников ПО. </font></b>");
-}
-
-QString RepoCommands::resultFilePath(const QString &package)
-{
-    QString name = package;
-    name.replace(QLatin1Char('/'), QLatin1Char('_'));
-    return QString::fromLatin1(Sys::ResultDir) + name + QString::fromLatin1(Sys::ResultSuffix);
-}
-
-QString RepoCommands::firstLine(const QByteArray &errorOutput)
-{
-    const int end = errorOutput.indexOf('\n');
-    QByteArray line = end < 0 ? errorOutput : errorOutput.left(end);
-    if (line.endsWith('\r'))
-        line.chop(1);
-    return QString::fromUtf8(line);
 }
 
 QString RepoCommands::summaryLine(const QString &errorLine)

@@ -1,9 +1,12 @@
-#ifndef REPOCOMMANDS_H
-#define REPOCOMMANDS_H
+#ifndef ZAVIRON_REPOCOMMANDS_H
+#define ZAVIRON_REPOCOMMANDS_H
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+
+#include "app/process.h"
+#include "terminal/terminalcommand.h"
 
 /// The window-free half of the repository preparation and the installability check: the argument lists of the
 /// commands (catalogue fields are always data after "--", never command text), the literal sources.list edit, the
@@ -19,8 +22,18 @@ QStringList keyPipeArgs(const QString &url);
 /// wget arguments that write the key at url to standard output.
 QStringList keyDownloadArgs(const QString &url);
 
+/// The refresh of the package lists, for the terminal window; its header shows "apt-get update".
+TerminalCommand updateCommand();
+
+/// The installation of one package, for the terminal window: the name is one argument after "--".
+TerminalCommand installCommand(const QString &package);
+
 /// apt-get arguments that simulate the installation of package quietly.
-QStringList simulateArgs(const QString &package);
+QStringList simulateArgs(const QStringList &packages);
+
+/// Why a simulation says its packages cannot be installed; empty when apt exited 0 within its time. The reason is
+/// apt's first "E:" line, else the exit code with the first line it wrote; warnings alone never fail a package.
+QString simulationFailure(const ProcessResult &simulation);
 
 enum KeyKind { NotAKey, ArmoredKey, BinaryKey };
 
@@ -46,13 +59,6 @@ QString updateQuestion(const QStringList &names);
 
 /// The informative text under the refresh question.
 QString updateQuestionInformative();
-
-/// Path of the file that holds a simulation's error output. A "/" in the name (apt's name/release form) becomes
-/// "_", so the file always lies directly in the result folder.
-QString resultFilePath(const QString &package);
-
-/// The first line of a simulation's error output (without its line break); empty means installable.
-QString firstLine(const QByteArray &errorOutput);
 
 /// The error line as the summary shows it: apt's held-broken-packages message gets a plainer wording.
 QString summaryLine(const QString &errorLine);

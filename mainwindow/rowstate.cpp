@@ -72,32 +72,31 @@ QVector<int> Workflow::rowsOf(const QVector<CatalogueEntry> &entries, const QStr
     return rows;
 }
 
+QStringList Workflow::RepoPlan::packages() const
+{
+    QStringList names = ppas.packages + keys.packages + sourcesLines.packages;
+    names.removeDuplicates();
+    return names;
+}
+
 Workflow::RepoPlan Workflow::planRepositories(const QVector<CatalogueEntry> &entries, const QVector<RowState> &states)
 {
     RepoPlan plan;
-    // The steps go PPAs, keys, sources lines; the packages are named in the order their fields are added.
-    QStringList fromKeys, fromLines;
+    auto add = [](RepoStep &step, const QString &field, const QString &package) {
+        if (field.isEmpty())
+            return;
+        step.fields << field;
+        step.packages << package;
+    };
     for (int row = 0; row < entries.size(); ++row) {
         const CatalogueEntry &e = entries.at(row);
-        const bool any = !e.ppa.isEmpty() || !e.getAptKey.isEmpty() || !e.aptListEntry.isEmpty();
         // Any filled field asks for a refresh of the package lists, whether its row is marked or not.
-        plan.needUpdate = plan.needUpdate || any;
-        if (!any || row >= states.size() || states.at(row) != RowState::Marked)
+        plan.needUpdate = plan.needUpdate || !e.ppa.isEmpty() || !e.getAptKey.isEmpty() || !e.aptListEntry.isEmpty();
+        if (row >= states.size() || states.at(row) != RowState::Marked)
             continue;
-        if (!e.ppa.isEmpty()) {
-            plan.ppas << e.ppa;
-            plan.packages << e.installTitle;
-        }
-        if (!e.getAptKey.isEmpty()) {
-            plan.keys << e.getAptKey;
-            fromKeys << e.installTitle;
-        }
-        if (!e.aptListEntry.isEmpty()) {
-            plan.sourcesLines << e.aptListEntry;
-            fromLines << e.installTitle;
-        }
+        add(plan.ppas, e.ppa, e.installTitle);
+        add(plan.keys, e.getAptKey, e.installTitle);
+        add(plan.sourcesLines, e.aptListEntry, e.installTitle);
     }
-    plan.packages += fromKeys + fromLines;
-    plan.packages.removeDuplicates();
     return plan;
 }

@@ -53,14 +53,20 @@ QStringList markedPackages(const QVector<CatalogueEntry> &entries, const QVector
 /// The rows whose package field is name.
 QVector<int> rowsOf(const QVector<CatalogueEntry> &entries, const QString &name);
 
-/// What the repository preparation does for a set of rows: the fields to add per step, in row order, and the
-/// names of the packages that brought them.
+/// What one repository step adds: the filled fields of the marked rows, in row order, and their packages.
+struct RepoStep {
+    QStringList fields;
+    QStringList packages;
+};
+
+/// What the repository preparation does for a table: a step per kind of field, in the order they run.
 struct RepoPlan {
-    QStringList ppas;
-    QStringList keys;
-    QStringList sourcesLines;
-    QStringList packages;     ///< packages of the marked rows that brought a field, each once, in step order
-    bool needUpdate = false;  ///< any row (marked or not) has a repository field
+    RepoStep ppas;
+    RepoStep keys;
+    RepoStep sourcesLines;
+    bool needUpdate = false; ///< any row (marked or not) has a repository field
+    /// The packages that brought repository data, each once, in the order the steps add them.
+    QStringList packages() const;
 };
 RepoPlan planRepositories(const QVector<CatalogueEntry> &entries, const QVector<RowState> &states);
 

@@ -1,5 +1,5 @@
-#ifndef RUNNINGTEXT_H
-#define RUNNINGTEXT_H
+#ifndef ZAVIRON_RUNNINGTEXT_H
+#define ZAVIRON_RUNNINGTEXT_H
 
 #include <QString>
 

@@ -2,7 +2,6 @@
 #include "app/syspaths.h"
 
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QStandardPaths>
 
 namespace {
@@ -14,11 +13,6 @@ QString emphasised(const QString &text)
 }
 
 } // namespace
-
-QStringList CommandLine::split(const QString &command)
-{
-    return command.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
-}
 
 QString CommandLine::header(const QString &command, const QString &instProg)
 {

@@ -14,15 +14,15 @@
 
 QString FormMain::instProg;
 
-FormTerminal::FormTerminal(const QString &command, QWidget *parent) : QWidget(parent)
+FormTerminal::FormTerminal(const TerminalCommand &command, QWidget *parent) : QWidget(parent)
 {
     setupUi(this);
     ButtonClose->setIcon(QIcon(QStringLiteral(":/images/cancel.png")));
     setWindowIcon(QIcon(QStringLiteral(":/images/install.png")));
     setWindowTitle(QString(31, QLatin1Char(' ')) + QStringLiteral("ТЕРМИНАЛ  ПРОГРАММЫ"));
-    label->setText(CommandLine::header(command, FormMain::instProg));
+    label->setText(CommandLine::header(command.shownText(), FormMain::instProg));
 
-    connect(ButtonClose, SIGNAL(clicked()), this, SLOT(cancel()));
+    connect(ButtonClose, &QPushButton::clicked, this, &FormTerminal::cancel);
     // The callers take every closeTerminal() as the end of their command, so a second one would start a second
     // package or a second check: an end after a successful abort is not reported again.
     connect(consoleTabulator, &TabWidget::finished, this, [this] {
@@ -35,7 +35,7 @@ FormTerminal::FormTerminal(const QString &command, QWidget *parent) : QWidget(pa
     if (terminal->getShellPID() <= 0) {
         // Nothing runs, so no end would ever come: the window says so and stays open until the user closes it.
         notStarted = true;
-        label->setText(CommandLine::failedHeader(command));
+        label->setText(CommandLine::failedHeader(command.shownText()));
     }
 
     const QDesktopWidget *desktop = QApplication::desktop();

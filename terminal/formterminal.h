@@ -1,13 +1,14 @@
-#ifndef FORMTERMINAL_H
-#define FORMTERMINAL_H
+#ifndef ZAVIRON_FORMTERMINAL_H
+#define ZAVIRON_FORMTERMINAL_H
 
 #include <QWidget>
 
+#include "terminal/terminalcommand.h"
 #include "ui_formterminal.h"
 
 class QCloseEvent;
 
-/// A window that runs one command line live in a terminal and reports its end with closeTerminal(), at most once.
+/// A window that runs one command live in a terminal and reports its end with closeTerminal(), at most once.
 /// Its button aborts the run by ending the apt-get processes this program started. A window frees itself once it
 /// is closed and nothing runs in it any more.
 class FormTerminal : public QWidget, public Ui::FormTerminal
@@ -16,7 +17,7 @@ class FormTerminal : public QWidget, public Ui::FormTerminal
 
 public:
     /// Starts command at once and shows the window; connect closeTerminal() right after construction.
-    explicit FormTerminal(const QString &command, QWidget *parent = nullptr);
+    explicit FormTerminal(const TerminalCommand &command, QWidget *parent = nullptr);
 
 signals:
     void closeTerminal();

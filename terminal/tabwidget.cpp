@@ -8,10 +8,10 @@ TabWidget::TabWidget(QWidget *parent) : QTabWidget(parent) {}
 
 TermWidgetHolder *TabWidget::terminalHolder() const { return qobject_cast<TermWidgetHolder *>(currentWidget()); }
 
-int TabWidget::addNewTab(const QString &shell_program)
+int TabWidget::addNewTab(const TerminalCommand &command)
 {
-    TermWidgetHolder *holder = new TermWidgetHolder(shell_program, this);
-    connect(holder, SIGNAL(finished()), this, SIGNAL(finished()));
+    TermWidgetHolder *holder = new TermWidgetHolder(command, this);
+    connect(holder, &TermWidgetHolder::finished, this, &TabWidget::finished);
     const int index = addTab(holder, QString());
     tabBar()->hide();
     return index;

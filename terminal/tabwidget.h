@@ -1,7 +1,9 @@
-#ifndef TABWIDGET_H
-#define TABWIDGET_H
+#ifndef ZAVIRON_TABWIDGET_H
+#define ZAVIRON_TABWIDGET_H
 
 #include <QTabWidget>
+
+#include "terminal/terminalcommand.h"
 
 class TermWidgetHolder;
 
@@ -20,8 +22,8 @@ signals:
     void finished();
 
 public slots:
-    /// Adds a tab whose terminal runs shell_program at once; returns the tab's index.
-    int addNewTab(const QString &shell_program = QString());
+    /// Adds a tab whose terminal runs command at once; returns the tab's index.
+    int addNewTab(const TerminalCommand &command);
 };
 
 #endif

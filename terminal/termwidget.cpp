@@ -5,13 +5,13 @@
 
 #include "terminal/termwidgetimpl.h"
 
-TermWidget::TermWidget(const QString &command, QWidget *parent) : QWidget(parent)
+TermWidget::TermWidget(const TerminalCommand &command, QWidget *parent) : QWidget(parent)
 {
     terminal = new TermWidgetImpl(command, this);
     box = new QVBoxLayout;
     box->addWidget(terminal);
     setLayout(box);
-    connect(terminal, SIGNAL(finished()), this, SIGNAL(finished()));
+    connect(terminal, &QTermWidget::finished, this, &TermWidget::finished);
 }
 
 void TermWidget::paintEvent(QPaintEvent *event)

@@ -1,7 +1,9 @@
-#ifndef TERMWIDGET_H
-#define TERMWIDGET_H
+#ifndef ZAVIRON_TERMWIDGET_H
+#define ZAVIRON_TERMWIDGET_H
 
 #include <QWidget>
+
+#include "terminal/terminalcommand.h"
 
 class QPaintEvent;
 class QVBoxLayout;
@@ -13,7 +15,7 @@ class TermWidget : public QWidget
     Q_OBJECT
 
 public:
-    explicit TermWidget(const QString &command, QWidget *parent = nullptr);
+    explicit TermWidget(const TerminalCommand &command, QWidget *parent = nullptr);
 
     /// The terminal emulator inside the frame.
     TermWidgetImpl *impl() const { return terminal; }

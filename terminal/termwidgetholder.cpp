@@ -6,7 +6,7 @@
 
 #include "terminal/termwidget.h"
 
-TermWidgetHolder::TermWidgetHolder(const QString &command, QWidget *parent) : QWidget(parent), command(command)
+TermWidgetHolder::TermWidgetHolder(const TerminalCommand &command, QWidget *parent) : QWidget(parent), command(command)
 {
     setFocusPolicy(Qt::NoFocus);
     QGridLayout *grid = new QGridLayout;
@@ -14,15 +14,15 @@ TermWidgetHolder::TermWidgetHolder(const QString &command, QWidget *parent) : QW
     grid->setContentsMargins(0, 0, 0, 0);
     QSplitter *splitter = new QSplitter(this);
     grid->addWidget(splitter);
-    splitter->addWidget(newTerm(QString()));
+    splitter->addWidget(newTerm());
     setLayout(grid);
 }
 
-TermWidget *TermWidgetHolder::newTerm(const QString &program)
+TermWidget *TermWidgetHolder::newTerm()
 {
-    TermWidget *term = new TermWidget(program.isEmpty() ? command : program, this);
-    connect(term, SIGNAL(finished()), this, SLOT(handle_finished()));
-    connect(term, SIGNAL(finished()), window(), SLOT(close()));
+    TermWidget *term = new TermWidget(command, this);
+    connect(term, &TermWidget::finished, this, &TermWidgetHolder::handle_finished);
+    connect(term, &TermWidget::finished, window(), &QWidget::close);
     return term;
 }
 

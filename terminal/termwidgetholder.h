@@ -1,22 +1,24 @@
-#ifndef TERMWIDGETHOLDER_H
-#define TERMWIDGETHOLDER_H
+#ifndef ZAVIRON_TERMWIDGETHOLDER_H
+#define ZAVIRON_TERMWIDGETHOLDER_H
 
 #include <QString>
 #include <QWidget>
 
+#include "terminal/terminalcommand.h"
+
 class TermWidget;
 
-/// A tab's page: keeps the command line and lays out its one terminal in a splitter. When the command ends it
+/// A tab's page: keeps the command and lays out its one terminal in a splitter. When the command ends it
 /// reports finished() and closes the window it sits in.
 class TermWidgetHolder : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit TermWidgetHolder(const QString &command, QWidget *parent = nullptr);
+    explicit TermWidgetHolder(const TerminalCommand &command, QWidget *parent = nullptr);
 
-    /// A terminal running program, or the kept command line when program is empty.
-    TermWidget *newTerm(const QString &program);
+    /// A terminal running the kept command.
+    TermWidget *newTerm();
 
     /// The terminal in the splitter.
     TermWidget *terminal() const;
@@ -28,7 +30,7 @@ private slots:
     void handle_finished();
 
 private:
-    QString command;
+    TerminalCommand command;
 };
 
 #endif

@@ -2,7 +2,7 @@
 
 #include "terminal/commandline.h"
 
-TermWidgetImpl::TermWidgetImpl(const QString &command, QWidget *parent) : QTermWidget(0, parent)
+TermWidgetImpl::TermWidgetImpl(const TerminalCommand &command, QWidget *parent) : QTermWidget(0, parent)
 {
     QFont font(QStringLiteral("Monospace"), 9);
     font.setStyleHint(QFont::TypeWriter);
@@ -11,16 +11,13 @@ TermWidgetImpl::TermWidgetImpl(const QString &command, QWidget *parent) : QTermW
     setKeyBindings(QString());
     setHistorySize(0);
 
-    QStringList parts = CommandLine::split(command);
-    if (parts.isEmpty())
-        return;
-    const QString program = parts.takeFirst();
+    const QString &program = command.program;
     // The emulator runs an interactive shell in place of an empty or missing program; a command that cannot run is
     // therefore not started at all, and the window reports it (no shell process means no pid).
     if (CommandLine::findProgram(program).isEmpty())
         return;
     setShellProgram(program);
-    if (!parts.isEmpty())
-        setArgs(parts);
+    if (!command.args.isEmpty())
+        setArgs(command.args);
     startShellProgram();
 }

@@ -1,16 +1,18 @@
-#ifndef TERMWIDGETIMPL_H
-#define TERMWIDGETIMPL_H
+#ifndef ZAVIRON_TERMWIDGETIMPL_H
+#define ZAVIRON_TERMWIDGETIMPL_H
 
 #include <qtermwidget.h>
 
-/// The terminal emulator: green on black, no scroll-back. Its constructor splits the command line at white space
-/// and runs the first word as the program with the others as its arguments, without a shell.
+#include "terminal/terminalcommand.h"
+
+/// The terminal emulator: green on black, no scroll-back. Its constructor runs the command's program with its
+/// arguments as they are, without a shell.
 class TermWidgetImpl : public QTermWidget
 {
     Q_OBJECT
 
 public:
-    explicit TermWidgetImpl(const QString &command, QWidget *parent = nullptr);
+    explicit TermWidgetImpl(const TerminalCommand &command, QWidget *parent = nullptr);
 };
 
 #endif

@@ -40,10 +40,7 @@ QByteArray readAll(const QString &path)
 // Puts a row into the state "marked for installation", as the start-up status check leaves a missing package.
 void markRow(FormMain *w, int row)
 {
-    w->Table->item(row, 0)->setCheckState(Qt::Checked);
-    w->Table->item(row, 0)->setText(QStringLiteral("Да"));
-    w->Table->setItem(row, 4, new QTableWidgetItem(Marked));
-    w->Table->setCellWidget(row, 3, new QProgressBar());
+    w->showRow(row, RowState::Marked);
 }
 
 } // namespace
@@ -250,13 +247,10 @@ private slots:
         FormMain w;
         w.writeLog(QStringLiteral("Запуск программы"));
         w.writeLog(QStringLiteral("две\nстроки"));
-        w.writeError(QStringLiteral("ошибка"));
         const QString log = QString::fromUtf8(readAll(QString::fromLatin1(Sys::LogFile)));
         const QRegularExpression shape(QStringLiteral("^\\[\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d\\]  Запуск "
                                                       "программы\\n\\[[^]]+\\]  две\\nстроки\\n$"));
         QVERIFY2(shape.match(log).hasMatch(), qPrintable(log));
-        QVERIFY(QString::fromUtf8(readAll(QString::fromLatin1(Sys::ErrorFile))).endsWith(QStringLiteral("]  ошибка\n")));
-        QFile::remove(QString::fromLatin1(Sys::ErrorFile));
     }
 
     void cancelRemovesTheLockFileAndClosesTheWindow_data()

@@ -102,13 +102,13 @@ private slots:
         QCOMPARE(dpkgStatus(QStringLiteral("zv-good")), QString::fromUtf8(PackageStatus::InstalledText));
         QVERIFY(dpkgStatus(QStringLiteral("zv-bad")) != QString::fromUtf8(PackageStatus::InstalledText));
 
-        // The package listed twice is installed twice; the failure is logged and the run goes on.
+        // The package listed twice is installed once, for both rows; the failure is logged and the run goes on.
         const QString log = readAll(QString::fromLatin1(Sys::LogFile));
         const int first = log.indexOf(QStringLiteral("]  Выполнена установка zv-good\n"));
         const int failed = log.indexOf(QStringLiteral("]  Установка программы zv-bad не удалась!\n"));
         const int second = log.indexOf(QStringLiteral("]  Выполнена установка zv-good\n"), first + 1);
         const int end = log.indexOf(QStringLiteral("]  Выполнена установка отмеченных программ!\n"));
-        QVERIFY2(first >= 0 && first < failed && failed < second && second < end, qPrintable(log));
+        QVERIFY2(first >= 0 && first < failed && failed < end && second < 0, qPrintable(log));
         QVERIFY2(boxes.isEmpty(), qPrintable(boxes.join('\n')));
     }
 

@@ -22,7 +22,7 @@ private slots:
     void dataIsOneArgumentAfterDoubleDash()
     {
         QFETCH(QString, field);
-        for (const QStringList &args : {ppaArgs(field), keyDownloadArgs(field), simulateArgs(field)}) {
+        for (const QStringList &args : {ppaArgs(field), keyDownloadArgs(field), simulateArgs({field})}) {
             QCOMPARE(args.last(), field);
             QCOMPARE(args.at(args.size() - 2), QStringLiteral("--"));
             QCOMPARE(args.count(field), 1);
@@ -116,37 +116,39 @@ private slots:
         QVERIFY2(question.contains(QStringLiteral("<font color=#AA0000>b, a </font></b>")), qPrintable(question));
     }
 
-    void errorOutput_data()
+    // apt is judged by its exit status; its reason is the first "E:" line. The summary rewords one known message.
+    void simulationFailure_data()
     {
-        QTest::addColumn<QByteArray>("output");
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<QString>("summary");
-        QTest::newRow("nothing: installable") << QByteArray() << QString() << QString();
-        QTest::newRow("empty first line: installable") << QByteArray("\nE: later\n") << QString() << QString();
-        QTest::newRow("first line only, no CR") << QByteArray("E: x\r\nE: second\n") << QStringLiteral("E: x")
-                                                << QStringLiteral("E: x");
-        QTest::newRow("held broken packages")
-            << QStringLiteral("E: Невозможно исправить ошибки, у вас отложены (held) битые пакеты.\n").toUtf8()
-            << QStringLiteral("E: Невозможно исправить ошибки, у вас отложены (held) битые пакеты.")
+        QTest::addColumn<int>("exitCode"); // -1: ended by a signal, -2: not started, -3: timed out
+        QTest::addColumn<QByteArray>("err");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("exit 0, warnings only: installable") << 0 << QByteArray("W: a warning\n") << QString();
+        QTest::newRow("exit 0, nothing") << 0 << QByteArray() << QString();
+        QTest::newRow("the first E: line after warnings, no CR")
+            << 100 << QByteArray("W: w\nE: Unable to locate package x\r\nE: second\n")
+            << QStringLiteral("E: Unable to locate package x");
+        QTest::newRow("no E: line: exit code and first line") << 100 << QByteArray("\r\nsomething odd\n")
+                                                               << QStringLiteral("код завершения 100: something odd");
+        QTest::newRow("silent failure names the exit code") << 1 << QByteArray() << QStringLiteral("код завершения 1");
+        QTest::newRow("ended by a signal") << -1 << QByteArray() << QStringLiteral("программа завершилась аварийно");
+        QTest::newRow("not started") << -2 << QByteArray() << QStringLiteral("E: Не удалось запустить apt-get.");
+        QTest::newRow("timed out") << -3 << QByteArray() << QStringLiteral("E: нет ответа за 30 с");
+        QTest::newRow("held broken packages, reworded")
+            << 100 << QStringLiteral("E: Невозможно исправить ошибки, у вас отложены (held) битые пакеты.\n").toUtf8()
             << QStringLiteral("E: Пакеты для установки имеют неудовлетворённые зависимости.");
-        QTest::newRow("another wording passes unchanged")
-            << QByteArray("E: Unable to correct problems, you have held broken packages.")
-            << QStringLiteral("E: Unable to correct problems, you have held broken packages.")
-            << QStringLiteral("E: Unable to correct problems, you have held broken packages.");
     }
-    void errorOutput()
+    void simulationFailure()
     {
-        QFETCH(QByteArray, output);
-        QFETCH(QString, line);
-        QFETCH(QString, summary);
-        QCOMPARE(firstLine(output), line);
-        QCOMPARE(summaryLine(firstLine(output)), summary);
-    }
-
-    void resultFileStaysInTmp()
-    {
-        QCOMPARE(resultFilePath(QStringLiteral("vlc")), QStringLiteral("/tmp/vlc.txt"));
-        QCOMPARE(resultFilePath(QStringLiteral("../../etc/passwd")), QStringLiteral("/tmp/.._.._etc_passwd.txt"));
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, err);
+        QFETCH(QString, reason);
+        ProcessResult result;
+        result.started = exitCode != -2;
+        result.timedOut = exitCode == -3;
+        result.finished = exitCode >= 0;
+        result.exitCode = exitCode >= 0 ? exitCode : -1;
+        result.err = err;
+        QCOMPARE(summaryLine(RepoCommands::simulationFailure(result)), reason);
     }
 };
 

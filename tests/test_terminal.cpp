@@ -1,4 +1,4 @@
-// The terminal window offscreen with real child processes: the command split, the header, the placing, the end of
+// The terminal window offscreen with real child processes: arguments that arrive as given, the header, the placing, the end of
 // a command and a command that cannot be started.
 #include <QFile>
 #include <QScreen>
@@ -46,28 +46,6 @@ private slots:
     void init() { dir = new QTemporaryDir(); }
     void cleanup() { delete dir; }
 
-    void split_data()
-    {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QStringList>("parts");
-        QTest::newRow("install command") << "apt-get -y --force-yes install x"
-                                         << QStringList{"apt-get", "-y", "--force-yes", "install", "x"};
-        QTest::newRow("repeated, leading and trailing blanks") << "  apt-get   update  "
-                                                               << QStringList{"apt-get", "update"};
-        QTest::newRow("tabs and line breaks") << "apt-get\tinstall\r\nx\n" << QStringList{"apt-get", "install", "x"};
-        QTest::newRow("one word") << "true" << QStringList{"true"};
-        QTest::newRow("quotes are plain characters") << "sh -c 'exit 3'" << QStringList{"sh", "-c", "'exit", "3'"};
-        QTest::newRow("shell syntax stays in the words") << "echo a;rm b|c" << QStringList{"echo", "a;rm", "b|c"};
-        QTest::newRow("blanks only") << " \t " << QStringList();
-    }
-
-    void split()
-    {
-        QFETCH(QString, command);
-        QFETCH(QStringList, parts);
-        QCOMPARE(CommandLine::split(command), parts);
-    }
-
     void header_data()
     {
         QTest::addColumn<QString>("command");
@@ -76,9 +54,9 @@ private slots:
         QTest::newRow("update") << "apt-get update" << "mc"
                                 << QStringLiteral("Ждите... Выполняется команда:  <b><font color=#AA0000>apt-get "
                                                   "update.</font></b>");
-        QTest::newRow("install names instProg, not the command") << "apt-get -y --force-yes install vlc" << "mc"
+        QTest::newRow("install names instProg, not the command") << "apt-get -y install -- vlc" << "mc"
                                                                  << Install + "mc" + End;
-        QTest::newRow("empty instProg") << "apt-get -y --force-yes install vlc" << "" << Install + End;
+        QTest::newRow("empty instProg") << "apt-get -y install -- vlc" << "" << Install + End;
         QTest::newRow("update with two blanks is another command") << "apt-get  update" << "mc"
                                                                    << Install + "mc" + End;
         QTest::newRow("markup in a name is shown as text") << "x" << "a<b>&" << Install + "a&lt;b&gt;&amp;" + End;
@@ -110,7 +88,7 @@ private slots:
     void windowShowsHeaderAndSitsOnTheDesktop()
     {
         FormMain::instProg = QStringLiteral("mc");
-        QPointer<FormTerminal> w = new FormTerminal(QStringLiteral("sleep 0.3"));
+        QPointer<FormTerminal> w = new FormTerminal({"sleep", {"0.3"}, QString()});
         QVERIFY(w->isVisible());
         QCOMPARE(w->windowTitle(), QString(31, QLatin1Char(' ')) + QStringLiteral("ТЕРМИНАЛ  ПРОГРАММЫ"));
         QCOMPARE(w->label->text(), Install + "mc" + End);
@@ -122,37 +100,36 @@ private slots:
 
     void argumentsReachTheProgram_data()
     {
-        QTest::addColumn<QString>("arguments");
-        QTest::addColumn<QStringList>("received");
-        QTest::newRow("install arguments") << " -y --force-yes install x"
-                                           << QStringList{"4", "-y", "--force-yes", "install", "x"};
-        QTest::newRow("two blanks before update") << "  update" << QStringList{"1", "update"};
-        QTest::newRow("one word runs without arguments") << "" << QStringList{"0"};
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("install arguments") << QStringList{"-y", "install", "--", "x"};
+        QTest::newRow("blanks and shell syntax stay inside one argument")
+            << QStringList{"a b", " ;rm -rf x|y", "$(id)", "'q'"};
+        QTest::newRow("no arguments") << QStringList();
     }
 
     void argumentsReachTheProgram()
     {
-        QFETCH(QString, arguments);
-        QFETCH(QStringList, received);
-        QPointer<FormTerminal> w = new FormTerminal(argsScript() + arguments);
+        QFETCH(QStringList, arguments);
+        QPointer<FormTerminal> w = new FormTerminal({argsScript(), arguments, QString()});
         QSignalSpy closed(w.data(), SIGNAL(closeTerminal()));
         QTRY_COMPARE(closed.count(), 1);
         QFile f(dir->filePath(QStringLiteral("args.txt")));
         QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts), received);
+        QCOMPARE(QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+                 QStringList{QString::number(arguments.size())} + arguments);
     }
 
     void endOfCommand_data()
     {
-        QTest::addColumn<QString>("command");
-        QTest::newRow("exit code 0") << "true";
-        QTest::newRow("exit code 1") << "false";
-        QTest::newRow("exit code 2 with arguments") << "ls /no-such-folder-zav";
+        QTest::addColumn<TerminalCommand>("command");
+        QTest::newRow("exit code 0") << TerminalCommand{"true", {}, {}};
+        QTest::newRow("exit code 1") << TerminalCommand{"false", {}, {}};
+        QTest::newRow("exit code 2 with arguments") << TerminalCommand{"ls", {"/no-such-folder-zav"}, {}};
     }
 
     void endOfCommand()
     {
-        QFETCH(QString, command);
+        QFETCH(TerminalCommand, command);
         QPointer<FormTerminal> w = new FormTerminal(command);
         QSignalSpy closed(w.data(), SIGNAL(closeTerminal()));
         bool openDuringSignal = false;
@@ -166,7 +143,7 @@ private slots:
 
     void closedWhileRunningKeepsTheCommand()
     {
-        QPointer<FormTerminal> w = new FormTerminal(QStringLiteral("sleep 1"));
+        QPointer<FormTerminal> w = new FormTerminal({"sleep", {"1"}, QString()});
         QSignalSpy closed(w.data(), SIGNAL(closeTerminal()));
         const pid_t pid = shellPid(w);
         w->close();
@@ -180,24 +157,26 @@ private slots:
 
     void commandThatCannotStart_data()
     {
-        QTest::addColumn<QString>("command");
+        QTest::addColumn<TerminalCommand>("command");
         QTest::addColumn<bool>("byButton");
-        QTest::newRow("not on the search path, window closed") << "no-such-program-zav install x" << false;
-        QTest::newRow("not on the search path, button") << "no-such-program-zav install x" << true;
-        QTest::newRow("file that is not executable") << "/etc/passwd" << false;
+        const TerminalCommand missing{"no-such-program-zav", {"install", "x"}, {}};
+        QTest::newRow("not on the search path, window closed") << missing << false;
+        QTest::newRow("not on the search path, button") << missing << true;
+        QTest::newRow("file that is not executable") << TerminalCommand{"/etc/passwd", {}, {}} << false;
         // The emulator would run an interactive shell in place of these.
-        QTest::newRow("missing absolute path") << "/nonexistent/apt-get update" << false;
-        QTest::newRow("blanks only") << "   " << true;
+        QTest::newRow("missing absolute path") << TerminalCommand{"/nonexistent/apt-get", {"update"}, "apt-get update"}
+                                               << false;
+        QTest::newRow("no program") << TerminalCommand{"", {}, {}} << true;
     }
 
     void commandThatCannotStart()
     {
-        QFETCH(QString, command);
+        QFETCH(TerminalCommand, command);
         QFETCH(bool, byButton);
         QPointer<FormTerminal> w = new FormTerminal(command);
         QSignalSpy closed(w.data(), SIGNAL(closeTerminal()));
         QCOMPARE(shellPid(w), 0);
-        QCOMPARE(w->label->text(), CommandLine::failedHeader(command));
+        QCOMPARE(w->label->text(), CommandLine::failedHeader(command.shownText()));
         QTest::qWait(300);
         QVERIFY(w->isVisible()); // stays open for the user to read
         QCOMPARE(closed.count(), 0);

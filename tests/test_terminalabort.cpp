@@ -12,6 +12,7 @@
 #include <csignal>
 
 #include "app/ownprocesses.h"
+#include "mainwindow/repocommands.h"
 #include "terminal/formterminal.h"
 #include "terminal/termwidget.h"
 #include "terminal/termwidgetholder.h"
@@ -99,17 +100,18 @@ private slots:
 
     void abort_data()
     {
-        QTest::addColumn<QString>("command");
+        QTest::addColumn<TerminalCommand>("command");
         QTest::addColumn<bool>("exitOnTerm");
         QTest::addColumn<bool>("ended");
-        QTest::newRow("own apt-get is ended") << "apt-get -y --force-yes install x" << false << true;
-        QTest::newRow("own apt-get leaving normally is reported once") << "apt-get update" << true << true;
-        QTest::newRow("nothing of its own running changes nothing") << "sleep 30" << false << false;
+        QTest::newRow("own apt-get is ended") << RepoCommands::installCommand("x") << false << true;
+        QTest::newRow("own apt-get leaving normally is reported once") << RepoCommands::updateCommand() << true << true;
+        QTest::newRow("nothing of its own running changes nothing") << TerminalCommand{"sleep", {"30"}, {}} << false
+                                                                    << false;
     }
 
     void abort()
     {
-        QFETCH(QString, command);
+        QFETCH(TerminalCommand, command);
         QFETCH(bool, exitOnTerm);
         QFETCH(bool, ended);
         if (exitOnTerm)
@@ -118,7 +120,7 @@ private slots:
         QSignalSpy closed(w.data(), SIGNAL(closeTerminal()));
         const pid_t own = shellPid(w);
         QVERIFY(own > 0);
-        if (command.startsWith(QLatin1String("apt-get")))
+        if (command.program == QLatin1String("apt-get"))
             QTRY_VERIFY(QFile::exists(dir->filePath(QStringLiteral("own/ready"))));
 
         w->ButtonClose->click();
@@ -138,9 +140,9 @@ private slots:
 
     void endedWindowLeavesAnotherWindowsAptGet()
     {
-        QPointer<FormTerminal> running = new FormTerminal(QStringLiteral("apt-get update"));
+        QPointer<FormTerminal> running = new FormTerminal(RepoCommands::updateCommand());
         QSignalSpy runningClosed(running.data(), SIGNAL(closeTerminal()));
-        QPointer<FormTerminal> done = new FormTerminal(QStringLiteral("true"));
+        QPointer<FormTerminal> done = new FormTerminal({"true", {}, {}});
         QTRY_VERIFY(done.isNull()); // ended and freed
         QTest::qWait(200);
         QVERIFY(runsAptGet(shellPid(running)));

@@ -1,5 +1,5 @@
-#ifndef APTFIXTURE_H
-#define APTFIXTURE_H
+#ifndef ZAVIRON_APTFIXTURE_H
+#define ZAVIRON_APTFIXTURE_H
 
 #include <QByteArray>
 #include <QString>
