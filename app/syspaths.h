@@ -31,6 +31,8 @@ inline constexpr const char *DpkgStatusFormat =
 
 // Command texts as the user sees them in the terminal window and in the log.
 inline constexpr const char *AptGetUpdate = "apt-get update";
+// How long apt-get waits for the package manager's lock, as an apt option.
+inline constexpr const char *AptLockTimeout = "DPkg::Lock::Timeout=600";
 
 // Fetches a signing key into apt-key: a fixed script, the key URL is its first positional parameter.
 inline constexpr const char *KeyPipeScript = "wget --quiet -O - -- \"$1\" | apt-key add -";

@@ -8,13 +8,15 @@ void FormMain::checkInstallProg()
 {
     QStringList names;
     for (int row = 0; row < Table->rowCount(); ++row)
-        if (PackageStatus::isValidName(cell(row, ColPackage)))
+        if (PackageStatus::isPackageName(cell(row, ColPackage)))
             names << cell(row, ColPackage);
     const QSet<QString> installed = PackageStatus::queryInstalled(names);
 
     for (int row = 0; row < Table->rowCount(); ++row) {
         const QString name = cell(row, ColPackage);
-        if (!PackageStatus::isValidName(name)) {
+        // apt reads anything but a package name as its own syntax (a removal, a local file, a pattern): such a row
+        // is never marked, simulated or installed.
+        if (!PackageStatus::isPackageName(name)) {
             MessageBoxes::run(MessageBoxes::closeBox(
                 QMessageBox::Warning,
                 QStringLiteral("  Вами в одной строке указана установка сразу нескольких программ: <font "

@@ -77,18 +77,11 @@ QByteArray queryStanzas(const QStringList &keys)
 
 // Both rules are anchored at the very end of the text: a plain "$" would also accept a name followed by one line
 // break.
-bool PackageStatus::isValidName(const QString &name)
-{
-    // Any Unicode white space splits a field, a no-break space included, not only the ASCII blanks.
-    static const QRegularExpression rule(QRegularExpression::anchoredPattern(QStringLiteral("\\S+")),
-                                         QRegularExpression::UseUnicodePropertiesOption);
-    return rule.match(name).hasMatch();
-}
-
 bool PackageStatus::isPackageName(const QString &name)
 {
+    // Debian's rule, less a trailing "-": apt would read "name-" as "remove name".
     static const QRegularExpression rule(
-        QRegularExpression::anchoredPattern(QStringLiteral("[a-z0-9][a-z0-9+.-]+(:[a-z0-9][a-z0-9-]*)?")),
+        QRegularExpression::anchoredPattern(QStringLiteral("[a-z0-9][a-z0-9+.-]*[a-z0-9+.](:[a-z0-9][a-z0-9-]*)?")),
         QRegularExpression::CaseInsensitiveOption);
     return rule.match(name).hasMatch();
 }

@@ -12,11 +12,8 @@ namespace PackageStatus {
 /// What readStatus returns for an installed package; the installation run compares against it.
 extern const char *const InstalledText; // "Status: install ok installed\n"
 
-/// The catalogue's rule for a package field: one or more characters, none of them white space.
-bool isValidName(const QString &name);
-
 /// A Debian package name and nothing else: a letter or digit, then at least one of letters, digits, "+", "." and
-/// "-", optionally ":" and an architecture; letter case is ignored, as dpkg ignores it. apt reads anything else as
+/// "-", not ending in "-", optionally ":" and an architecture; letter case is ignored, as dpkg ignores it. apt reads anything else as
 /// its own syntax ("name-" removes, "/path.deb" installs a file, "=", "/", globs and "?" select other packages).
 bool isPackageName(const QString &name);
 

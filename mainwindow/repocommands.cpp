@@ -23,15 +23,31 @@ QStringList RepoCommands::keyDownloadArgs(const QString &url)
     return {QStringLiteral("--quiet"), QStringLiteral("-O"), QStringLiteral("-"), QStringLiteral("--"), url};
 }
 
+namespace {
+
+// apt waits for the package manager's lock (unattended upgrades often hold it for minutes after a start) and says
+// in the terminal who holds it; a changed configuration file keeps the user's version instead of asking.
+QStringList aptOptions()
+{
+    return {QStringLiteral("-o"), QString::fromLatin1(Sys::AptLockTimeout), QStringLiteral("-o"),
+            QStringLiteral("Dpkg::Options::=--force-confdef"), QStringLiteral("-o"),
+            QStringLiteral("Dpkg::Options::=--force-confold")};
+}
+
+} // namespace
+
 TerminalCommand RepoCommands::updateCommand()
 {
-    return {QString::fromLatin1(Sys::AptGet), {QStringLiteral("update")}, QString::fromLatin1(Sys::AptGetUpdate)};
+    return {QString::fromLatin1(Sys::AptGet), aptOptions() << QStringLiteral("update"),
+            QString::fromLatin1(Sys::AptGetUpdate)};
 }
 
 TerminalCommand RepoCommands::installCommand(const QString &package)
 {
+    // No --force-yes: a package apt cannot authenticate fails in the terminal instead of being installed anyway.
     return {QString::fromLatin1(Sys::AptGet),
-            {QStringLiteral("-y"), QStringLiteral("--force-yes"), QStringLiteral("install"), QStringLiteral("--"), package},
+            QStringList{QStringLiteral("-y")} + aptOptions() +
+                QStringList{QStringLiteral("install"), QStringLiteral("--"), package},
             QString()};
 }
 

@@ -21,6 +21,12 @@ QString CommandLine::header(const QString &command, const QString &instProg)
     return QStringLiteral("Идёт установка приложения:  ") + emphasised(instProg);
 }
 
+QString CommandLine::stillRunningNote()
+{
+    return QStringLiteral("<br>Окно закроется само, когда команда завершится; ответьте на её вопросы здесь или "
+                          "нажмите 'Прервать'.");
+}
+
 QString CommandLine::failedHeader(const QString &command)
 {
     return QStringLiteral("Не удалось запустить команду:  ") + emphasised(command.simplified());

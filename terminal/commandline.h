@@ -11,6 +11,9 @@ namespace CommandLine {
 /// The terminal window's header text for a command and the package being installed.
 QString header(const QString &command, const QString &instProg);
 
+/// What the header adds when the user tries to close the window while its command runs.
+QString stillRunningNote();
+
 /// The header shown instead when the command could not be started.
 QString failedHeader(const QString &command);
 

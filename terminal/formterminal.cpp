@@ -20,7 +20,8 @@ FormTerminal::FormTerminal(const TerminalCommand &command, QWidget *parent) : QW
     ButtonClose->setIcon(QIcon(QStringLiteral(":/images/cancel.png")));
     setWindowIcon(QIcon(QStringLiteral(":/images/install.png")));
     setWindowTitle(QString(31, QLatin1Char(' ')) + QStringLiteral("ТЕРМИНАЛ  ПРОГРАММЫ"));
-    label->setText(CommandLine::header(command.shownText(), FormMain::instProg));
+    header = CommandLine::header(command.shownText(), FormMain::instProg);
+    label->setText(header);
 
     connect(ButtonClose, &QPushButton::clicked, this, &FormTerminal::cancel);
     // The callers take every closeTerminal() as the end of their command, so a second one would start a second
@@ -67,6 +68,13 @@ void FormTerminal::cancel()
 
 void FormTerminal::closeEvent(QCloseEvent *event)
 {
+    // While the command runs the window stays: apt may ask a question here (a licence, a configuration file) that
+    // only this terminal can answer, and a hidden question would stall the run for good.
+    if (!commandOver && !notStarted && !ended) {
+        event->ignore();
+        label->setText(header + CommandLine::stillRunningNote());
+        return;
+    }
     event->accept();
     // A command that never started has no end of its own: the user closing the window is its end.
     if (notStarted)

@@ -34,6 +34,7 @@ private:
     bool ended = false;       // closeTerminal() has been emitted
     bool commandOver = false; // the command ended by itself
     bool notStarted = false;  // the command could not be started
+    QString header;           // the header as the command's start set it
 };
 
 #endif

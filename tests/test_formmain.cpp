@@ -112,6 +112,27 @@ private slots:
         QVERIFY(!w.ButtonOK->isEnabled());
     }
 
+    // A field that apt would read as its own syntax is never marked: the start-up says so, escaped, and the row
+    // cannot be ticked; a package name beside it is marked as usual.
+    void onlyPackageNamesAreMarked()
+    {
+        QStringList shown;
+        MessageBoxes::setAnswerer([&shown](QMessageBox *box) {
+            shown << box->text();
+            return int(QMessageBox::Close);
+        });
+        QScopedPointer<FormMain> w(openWindow({entry("A", "gdm3-"), entry("B", "/tmp/<b>x.deb"), entry("C", "zv-absent")}));
+        MessageBoxes::setAnswerer([](QMessageBox *) { return int(QMessageBox::Close); });
+        QCOMPARE(shown.size(), 2);
+        QVERIFY2(shown.at(1).contains(QStringLiteral("/tmp/&lt;b&gt;x.deb")), qPrintable(shown.at(1)));
+        for (int row : {0, 1}) {
+            QCOMPARE(w->rowState(row), RowState::NotInstallable);
+            QVERIFY(!(w->Table->item(row, 0)->flags() & Qt::ItemIsUserCheckable) ||
+                    w->Table->item(row, 0)->checkState() == Qt::Unchecked);
+        }
+        QCOMPARE(w->rowState(2), RowState::Marked);
+    }
+
     void clickCheckBox_data()
     {
         QTest::addColumn<int>("column");

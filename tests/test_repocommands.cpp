@@ -22,7 +22,8 @@ private slots:
     void dataIsOneArgumentAfterDoubleDash()
     {
         QFETCH(QString, field);
-        for (const QStringList &args : {ppaArgs(field), keyDownloadArgs(field), simulateArgs({field})}) {
+        for (const QStringList &args :
+             {ppaArgs(field), keyDownloadArgs(field), simulateArgs({field}), installCommand(field).args}) {
             QCOMPARE(args.last(), field);
             QCOMPARE(args.at(args.size() - 2), QStringLiteral("--"));
             QCOMPARE(args.count(field), 1);
@@ -31,6 +32,21 @@ private slots:
         QCOMPARE(pipe.size(), 4);
         QVERIFY(!pipe.at(1).contains(field));
         QCOMPARE(pipe.at(3), field);
+    }
+
+    // The runs that take the package manager's lock wait for it and never ask about configuration files; nothing
+    // forces apt past its own safety checks.
+    void terminalCommandsWaitAndKeepConfiguration()
+    {
+        for (const TerminalCommand &command : {installCommand(QStringLiteral("vlc")), updateCommand()}) {
+            QCOMPARE(command.program, QStringLiteral("apt-get"));
+            const QString joined = command.args.join(QLatin1Char(' '));
+            for (const char *option : {"-o DPkg::Lock::Timeout=600", "-o Dpkg::Options::=--force-confdef",
+                                       "-o Dpkg::Options::=--force-confold"})
+                QVERIFY2(joined.contains(QLatin1String(option)), qPrintable(joined));
+            QVERIFY(!joined.contains(QStringLiteral("force-yes")));
+        }
+        QCOMPARE(updateCommand().shownText(), QStringLiteral("apt-get update"));
     }
 
     void editSourcesList_data()

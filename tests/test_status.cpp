@@ -18,23 +18,32 @@ private slots:
     void packageField_data()
     {
         QTest::addColumn<QString>("field");
-        QTest::addColumn<bool>("valid"); // the catalogue's rule: one word
+        QTest::addColumn<bool>("valid"); // a package name: the only field a row may mark, simulate and install
         QTest::addColumn<bool>("dpkg");  // dpkg's own syntax, checked before any query
         QTest::newRow("name and architecture") << "libstdc++6:i386" << true << true;
+        QTest::newRow("capitals, as dpkg ignores case") << "VLC" << true << true;
         QTest::newRow("two names") << "gimp inkscape" << false << false;
         QTest::newRow("empty") << "" << false << false;
+        QTest::newRow("one character") << "a" << false << true;
         QTest::newRow("trailing line break") << "bash\n" << false << false;
         QTest::newRow("no-break space") << "two\u00A0words" << false << false;
-        QTest::newRow("shell without blanks") << "x;touch${IFS}/tmp/m" << true << false;
-        QTest::newRow("glob") << "bash*" << true << false;
-        QTest::newRow("option") << "--admindir=/tmp" << true << false;
+        QTest::newRow("apt: a trailing minus removes") << "gdm3-" << false << true;
+        QTest::newRow("a trailing plus is a real name") << "g++" << true << true;
+        QTest::newRow("apt: a local file") << "/tmp/x.deb" << false << false;
+        QTest::newRow("apt: a version") << "bash=5.1" << false << false;
+        QTest::newRow("apt: a release") << "bash/stable" << false << false;
+        QTest::newRow("apt: a pattern") << "?installed" << false << false;
+        QTest::newRow("underscore") << "a_b" << false << true;
+        QTest::newRow("shell without blanks") << "x;touch${IFS}/tmp/m" << false << false;
+        QTest::newRow("glob") << "bash*" << false << false;
+        QTest::newRow("option") << "--admindir=/tmp" << false << false;
     }
     void packageField()
     {
         QFETCH(QString, field);
         QFETCH(bool, valid);
         QFETCH(bool, dpkg);
-        QCOMPARE(PackageStatus::isValidName(field), valid);
+        QCOMPARE(PackageStatus::isPackageName(field), valid);
         QCOMPARE(PackageStatus::isDpkgName(field), dpkg);
     }
 
