@@ -123,7 +123,7 @@ void FormMain::addDataKey(QString keyUrl)
 
 void FormMain::addAptSources(QString line)
 {
-    const QString problem = RepoCommands::sourcesLineProblem(line);
+    const QString problem = RepoCommands::sourcesEntryProblem(line);
     if (!problem.isEmpty()) {
         writeLog(problem);
         return;

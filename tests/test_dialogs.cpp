@@ -149,7 +149,7 @@ private slots:
         QVERIFY(readAll(Catalogue).size() > 8 * 1024 && readAll(Catalogue).size() < 9 * 1024);
         QScopedPointer<FormMain> first(new FormMain());
         first->Table->setCurrentCell(0, 1);
-        const QStringList typed = {QStringLiteral(" новая"), QStringLiteral(" и ещё"), "-x", "ppa:owner/archive",
+        const QStringList typed = {QStringLiteral(" новая"), QStringLiteral(" и ещё"), "zv", "ppa:owner/archive",
                                    "http://keys.test/k.asc", " deb http://repo.test/ stable main "};
         QString hint;
         QStringList left; // in the dialog when a failed write left it open

@@ -79,20 +79,31 @@ private slots:
         QCOMPARE(RepoCommands::editSourcesList(once, line), expected); // a later run: still one copy, at the end
     }
 
-    void sourcesLineProblem_data()
+    void sourcesEntryProblem_data()
     {
         QTest::addColumn<QString>("line");
         QTest::addColumn<bool>("rejected");
         QTest::newRow("ordinary, leading blank") << QStringLiteral(" deb http://a/ x main") << false;
+        QTest::newRow("source, several components") << QStringLiteral("deb-src https://a/b x main contrib") << false;
+        QTest::newRow("options block with blanks") << QStringLiteral("deb [ arch=amd64 signed-by=/k.gpg ] http://a/ x main")
+                                                   << false;
+        QTest::newRow("flat repository") << QStringLiteral("deb [trusted=yes] file:/srv/repo ./") << false;
+        QTest::newRow("a single word deletes most of the file") << QStringLiteral("main") << true;
+        QTest::newRow("only the type") << QStringLiteral("deb") << true;
+        QTest::newRow("no components") << QStringLiteral("deb http://a/ x") << true;
+        QTest::newRow("components after an exact path") << QStringLiteral("deb file:/srv ./ main") << true;
+        QTest::newRow("no scheme") << QStringLiteral("deb a.example/ubuntu x main") << true;
+        QTest::newRow("unclosed options") << QStringLiteral("deb [trusted=yes http://a/ x main") << true;
+        QTest::newRow("another type") << QStringLiteral("rpm http://a/ x main") << true;
         QTest::newRow("line break") << QStringLiteral("deb http://a/ x main\ndeb http://evil/ y main") << true;
         QTest::newRow("carriage return") << QStringLiteral("deb http://a/ x main\r") << true;
         QTest::newRow("blanks only: would delete nearly every line") << QStringLiteral("   ") << true;
     }
-    void sourcesLineProblem()
+    void sourcesEntryProblem()
     {
         QFETCH(QString, line);
         QFETCH(bool, rejected);
-        QCOMPARE(!RepoCommands::sourcesLineProblem(line).isEmpty(), rejected);
+        QCOMPARE(!RepoCommands::sourcesEntryProblem(line).isEmpty(), rejected);
     }
 
     void keyFiles_data()
