@@ -35,7 +35,10 @@ inline constexpr const char *AptGetUpdate = "apt-get update";
 inline constexpr const char *AptLockTimeout = "DPkg::Lock::Timeout=600";
 
 // Fetches a signing key into apt-key: a fixed script, the key URL is its first positional parameter.
-inline constexpr const char *KeyPipeScript = "wget --quiet -O - -- \"$1\" | apt-key add -";
+inline constexpr const char *KeyPipeScript =
+    "wget --quiet --timeout=20 --tries=2 -O - -- \"$1\" | head -c 1048576 | apt-key add -";
+// A signing key is far smaller than this; a larger download is refused.
+inline constexpr int KeyMaxBytes = 1024 * 1024;
 
 // Hidden commands wait this long at most, then they are ended.
 inline constexpr int CommandTimeoutMs = 30000;

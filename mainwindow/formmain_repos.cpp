@@ -109,12 +109,21 @@ void FormMain::addDataKey(QString keyUrl)
         const ProcessResult download = runProgram(QString::fromLatin1(Sys::Wget), RepoCommands::keyDownloadArgs(keyUrl));
         const RepoCommands::KeyKind kind = RepoCommands::keyKind(download.out);
         failure = download.failure();
+        if (failure.isEmpty() && download.out.size() > Sys::KeyMaxBytes)
+            failure = QStringLiteral("загруженный файл больше %1 КиБ").arg(Sys::KeyMaxBytes / 1024);
         if (failure.isEmpty() && kind == RepoCommands::NotAKey)
             failure = QStringLiteral("загруженный файл не является ключом");
         if (failure.isEmpty()) {
             const QString dir = QString::fromLatin1(Sys::TrustedKeysDir);
             QDir().mkpath(dir);
-            SafeFile::replace(dir + QLatin1Char('/') + RepoCommands::keyFileName(keyUrl, kind), download.out, &failure);
+            // A key file of the same name that holds another key is never overwritten: the catalogue could
+            // otherwise swap the key of a repository the system already trusts.
+            const QString path = dir + QLatin1Char('/') + RepoCommands::keyFileName(keyUrl, kind);
+            QFile existing(path);
+            if (!existing.exists())
+                SafeFile::replace(path, download.out, &failure);
+            else if (!existing.open(QIODevice::ReadOnly) || existing.readAll() != download.out)
+                failure = QStringLiteral("файл ключа %1 уже есть и содержит другой ключ").arg(path);
         }
     }
     writeLog(failure.isEmpty() ? QStringLiteral("Добавлен новый ключ ") + keyUrl

@@ -20,7 +20,9 @@ QStringList RepoCommands::keyPipeArgs(const QString &url)
 
 QStringList RepoCommands::keyDownloadArgs(const QString &url)
 {
-    return {QStringLiteral("--quiet"), QStringLiteral("-O"), QStringLiteral("-"), QStringLiteral("--"), url};
+    // A server that does not answer ends the download after 20 s and one retry, not after wget's 15 minutes.
+    return {QStringLiteral("--quiet"), QStringLiteral("--timeout=20"), QStringLiteral("--tries=2"), QStringLiteral("-O"),
+            QStringLiteral("-"), QStringLiteral("--"), url};
 }
 
 namespace {
@@ -107,10 +109,8 @@ QString RepoCommands::keyFileName(const QString &url, KeyKind kind)
     static const QRegularExpression unusable(QStringLiteral("[^A-Za-z0-9_.-]"));
     QString name = host + QLatin1Char('-') + file;
     name.replace(unusable, QStringLiteral("_"));
-    // A leading dot would hide the file, and apt skips hidden files.
-    if (name.startsWith(QLatin1Char('.')))
-        name[0] = QLatin1Char('_');
-    return name + (kind == ArmoredKey ? QLatin1String(".asc") : QLatin1String(".gpg"));
+    // The prefix marks the file as this program's, apart from the keys that packages install.
+    return QLatin1String("zaviron-") + name + (kind == ArmoredKey ? QLatin1String(".asc") : QLatin1String(".gpg"));
 }
 
 QString RepoCommands::sourcesLineProblem(const QString &line)

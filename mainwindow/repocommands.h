@@ -41,7 +41,7 @@ enum KeyKind { NotAKey, ArmoredKey, BinaryKey };
 /// (an error page, an empty download).
 KeyKind keyKind(const QByteArray &data);
 
-/// File name for a key in apt's trusted.gpg.d: the URL's host and file name joined by "-", with a key extension of
+/// File name for a key in apt's trusted.gpg.d: "zaviron-", then the URL's host and file name joined by "-", with a key extension of
 /// the URL dropped and ".asc" (armored) or ".gpg" (binary) put on; characters apt would not accept become "_".
 /// Empty for NotAKey.
 QString keyFileName(const QString &url, KeyKind kind);

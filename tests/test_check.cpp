@@ -269,8 +269,8 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("stored");
         QTest::newRow("apt-key, armored") << false << QStringLiteral("key.asc") << QString();
-        QTest::newRow("no apt-key, armored") << true << QStringLiteral("key.asc") << QStringLiteral("127.0.0.1-key.asc");
-        QTest::newRow("no apt-key, binary") << true << QStringLiteral("key.gpg") << QStringLiteral("127.0.0.1-key.gpg");
+        QTest::newRow("no apt-key, armored") << true << QStringLiteral("key.asc") << QStringLiteral("zaviron-127.0.0.1-key.asc");
+        QTest::newRow("no apt-key, binary") << true << QStringLiteral("key.gpg") << QStringLiteral("zaviron-127.0.0.1-key.gpg");
         QTest::newRow("no apt-key, an error page") << true << QStringLiteral("page.asc") << QString();
     }
     void keyReachesApt()
@@ -295,9 +295,15 @@ private slots:
         const QStringList keys = QDir(QString::fromLatin1(Sys::TrustedKeysDir)).entryList(QDir::Files);
         if (withoutAptKey) {
             QCOMPARE(keys, stored.isEmpty() ? QStringList() : QStringList{stored});
-            if (!stored.isEmpty())
-                QCOMPARE(AptFixture::readAll(QString::fromLatin1(Sys::TrustedKeysDir) + QLatin1Char('/') + stored),
-                         AptFixture::readAll(served + QLatin1Char('/') + file));
+            if (!stored.isEmpty()) {
+                const QString path = QString::fromLatin1(Sys::TrustedKeysDir) + QLatin1Char('/') + stored;
+                QCOMPARE(AptFixture::readAll(path), AptFixture::readAll(served + QLatin1Char('/') + file));
+                // The same key again is fine; a file of that name holding another key is never overwritten.
+                QVERIFY(SafeFile::write(path, "another key\n", SafeFile::Truncate));
+                w.addDataKey(keyUrl(file));
+                QCOMPARE(AptFixture::readAll(path), QByteArray("another key\n"));
+                QVERIFY(logText().contains(QStringLiteral("]  Не удалось добавить ключ ") + keyUrl(file) + ": файл ключа"));
+            }
         }
         clearKeys();
     }

@@ -113,14 +113,14 @@ private slots:
         QTest::addColumn<QString>("name");
         const QByteArray armored("\r\n-----BEGIN PGP PUBLIC KEY BLOCK-----\n\nmQINB...\n");
         QTest::newRow("armored") << armored << QStringLiteral("https://dl.example.com/keys/release.gpg")
-                                 << QStringLiteral("dl.example.com-release.asc");
+                                 << QStringLiteral("zaviron-dl.example.com-release.asc");
         QTest::newRow("binary, old packet format") << QByteArray("\x99\x01\x0d\x04", 4)
                                                    << QStringLiteral("http://127.0.0.1:8000/signing_key.pub?x=1")
-                                                   << QStringLiteral("127.0.0.1-signing_key.gpg");
+                                                   << QStringLiteral("zaviron-127.0.0.1-signing_key.gpg");
         QTest::newRow("binary, new packet format, no file name")
-            << QByteArray("\xc6\x33\x04", 3) << QStringLiteral("http://h.example/") << QStringLiteral("h.example-key.gpg");
+            << QByteArray("\xc6\x33\x04", 3) << QStringLiteral("http://h.example/") << QStringLiteral("zaviron-h.example-key.gpg");
         QTest::newRow("characters apt refuses") << armored << QStringLiteral("http://h.example/a%20b$(id).key")
-                                                << QStringLiteral("h.example-a_b__id_.asc");
+                                                << QStringLiteral("zaviron-h.example-a_b__id_.asc");
         QTest::newRow("error page") << QByteArray("<html>404</html>") << QStringLiteral("http://h/k.asc") << QString();
         QTest::newRow("armored message") << QByteArray("-----BEGIN PGP MESSAGE-----\n") << QStringLiteral("http://h/k")
                                          << QString();

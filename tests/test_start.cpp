@@ -186,7 +186,7 @@ private slots:
         QTest::addColumn<QString>("status"); // empty: the field is refused with a box, the row has no status
         QTest::newRow("installed, in capitals") << "BASH" << Installed;
         QTest::newRow("nobody has it") << "zv-missing" << Marked;
-        QTest::newRow("shell without blanks") << "x;touch${IFS}" + Marker << Marked;
+        QTest::newRow("shell without blanks") << "x;touch${IFS}" + Marker << QString(); // no package name: refused
         QTest::newRow("shell with blanks") << "x;touch " + Marker << QString();
     }
     void statusRows()
