@@ -120,8 +120,8 @@ private:
     bool writeEntries(const QVector<CatalogueEntry> &entries); // rewrites the catalogue file with them
     QString cell(int row, int column) const;                   // a cell's text, empty when it has no item
 
-    // One preparation step: the fields the plan gives for it, each handed to add.
-    void prepareRepositoryData(const QStringList &fields, const QString &progressText,
+    // One preparation step: the plan's fields for this step (its part of the plan), each handed to add.
+    void prepareRepositoryData(Workflow::RepoStep Workflow::RepoPlan::*step, const QString &progressText,
                                void (FormMain::*add)(QString));
     void finishCheck();        // the end of the installability check: final texts, the summary of failures
     void closeNothingMarked(); // no row is marked: say so and close the window

@@ -14,10 +14,14 @@
 #include "mainwindow/repocommands.h"
 #include "terminal/formterminal.h"
 
-void FormMain::prepareRepositoryData(const QStringList &fields, const QString &progressText,
+void FormMain::prepareRepositoryData(Workflow::RepoStep Workflow::RepoPlan::*step, const QString &progressText,
                                      void (FormMain::*add)(QString))
 {
-    for (const QString &field : fields) {
+    // Each step reads the table as it stands when the step runs.
+    const Workflow::RepoPlan plan = Workflow::planRepositories(tableEntries(), rowStates());
+    needUpdate = needUpdate || plan.needUpdate;
+    listApt += (plan.*step).packages;
+    for (const QString &field : (plan.*step).fields) {
         installLabel->setText(progressText);
         (this->*add)(field);
     }
@@ -28,11 +32,8 @@ void FormMain::addPPA()
     if (stopped())
         return;
     installLabel->setText(QString());
-    const Workflow::RepoPlan plan = Workflow::planRepositories(tableEntries(), rowStates());
-    needUpdate = needUpdate || plan.needUpdate;
-    listApt += plan.ppas.packages;
     prepareRepositoryData(
-        plan.ppas.fields,
+        &Workflow::RepoPlan::ppas,
         QStringLiteral("Добавление нового PPA-репозитория (потребуется обновление данных об источниках ПО)."),
         &FormMain::addPPASources);
     QTimer::singleShot(Timing::ms(2000), this, &FormMain::addKey);
@@ -42,10 +43,7 @@ void FormMain::addKey()
 {
     if (stopped())
         return;
-    const Workflow::RepoPlan plan = Workflow::planRepositories(tableEntries(), rowStates());
-    needUpdate = needUpdate || plan.needUpdate;
-    listApt += plan.keys.packages;
-    prepareRepositoryData(plan.keys.fields,
+    prepareRepositoryData(&Workflow::RepoPlan::keys,
                           QStringLiteral("Добавление нового ключа (потребуется обновление данных об источниках ПО)."),
                           &FormMain::addDataKey);
     QTimer::singleShot(Timing::ms(2000), this, &FormMain::addApt);
@@ -55,11 +53,8 @@ void FormMain::addApt()
 {
     if (stopped())
         return;
-    const Workflow::RepoPlan plan = Workflow::planRepositories(tableEntries(), rowStates());
-    needUpdate = needUpdate || plan.needUpdate;
-    listApt += plan.sourcesLines.packages;
     prepareRepositoryData(
-        plan.sourcesLines.fields,
+        &Workflow::RepoPlan::sourcesLines,
         QStringLiteral("Добавление нового deb-репозитория (потребуется обновление данных об источниках ПО)."),
         &FormMain::addAptSources);
     if (!needUpdate) {

@@ -72,13 +72,6 @@ QVector<int> Workflow::rowsOf(const QVector<CatalogueEntry> &entries, const QStr
     return rows;
 }
 
-QStringList Workflow::RepoPlan::packages() const
-{
-    QStringList names = ppas.packages + keys.packages + sourcesLines.packages;
-    names.removeDuplicates();
-    return names;
-}
-
 Workflow::RepoPlan Workflow::planRepositories(const QVector<CatalogueEntry> &entries, const QVector<RowState> &states)
 {
     RepoPlan plan;

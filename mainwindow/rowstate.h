@@ -65,8 +65,6 @@ struct RepoPlan {
     RepoStep keys;
     RepoStep sourcesLines;
     bool needUpdate = false; ///< any row (marked or not) has a repository field
-    /// The packages that brought repository data, each once, in the order the steps add them.
-    QStringList packages() const;
 };
 RepoPlan planRepositories(const QVector<CatalogueEntry> &entries, const QVector<RowState> &states);
 
