@@ -13,7 +13,7 @@
 
 #include <cstdio>
 
-#include "tests/support/aptfixture.h"
+#include "tests/support/support.h"
 #include "app/messagebox.h"
 #include "app/process.h"
 #include "app/syspaths.h"

@@ -1,15 +1,19 @@
-// The terminal window offscreen with real child processes: arguments that arrive as given, the header, the placing, the end of
-// a command and a command that cannot be started.
-#include <QFile>
-#include <QScreen>
+// The terminal window with real child processes in the sandbox's own process namespace: arguments that arrive as
+// given, the header and the placing, the end of a command, one that cannot start, a close refused while it runs, and
+// the abort, which ends only the apt-get this window started (a dummy apt-get comes first on the search path).
 #include <QPointer>
+#include <QProcess>
+#include <QScreen>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
 
+#include "tests/support/support.h"
+
+#include "app/ownprocesses.h"
 #include "mainwindow/formmain.h"
+#include "mainwindow/repocommands.h"
 #include "terminal/commandline.h"
 #include "terminal/formterminal.h"
 #include "terminal/termwidget.h"
@@ -18,10 +22,27 @@
 
 namespace {
 
-int shellPid(FormTerminal *w) { return w->consoleTabulator->terminalHolder()->terminal()->impl()->getShellPID(); }
-
 const QString Install = QStringLiteral("Идёт установка приложения:  <b><font color=#AA0000>");
 const QString End = QStringLiteral(".</font></b>");
+
+pid_t shellPid(FormTerminal *w) { return w->consoleTabulator->terminalHolder()->terminal()->impl()->getShellPID(); }
+
+// True while pid runs as apt-get; one that has ended but is not yet reaped does not count.
+bool runsAptGet(pid_t pid)
+{
+    const QByteArray stat = Support::readAll(QStringLiteral("/proc/%1/stat").arg(pid));
+    const int close = stat.lastIndexOf(')');
+    return stat.contains("(apt-get)") && close + 2 < stat.size() && stat.at(close + 2) != 'Z';
+}
+
+// An executable script at path.
+QString script(const QString &path, const QByteArray &body)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    Support::writeFile(path, "#!/bin/sh\n" + body);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return path;
+}
 
 } // namespace
 
@@ -30,115 +51,85 @@ class TestTerminal : public QObject
     Q_OBJECT
 
     QTemporaryDir *dir = nullptr;
+    const QByteArray oldPath = qgetenv("PATH");
+    qint64 outside = 0; // another program's apt-get, running all along
 
-    // A program that writes its argument count and arguments, one a line, to args.txt beside it.
-    QString argsScript() const
+    // A dummy apt-get, first on the search path, that runs until a signal ends it and says when it is ready; with
+    // exitOnTerm it leaves normally on SIGTERM, as a real apt-get may.
+    void installDummy(bool exitOnTerm)
     {
-        const QString path = dir->filePath(QStringLiteral("args.sh"));
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        f.write("#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > \"${0%/*}/args.txt\"\n");
-        f.setPermissions(f.permissions() | QFile::ExeOwner);
-        return path;
+        script(dir->filePath("own/apt-get"), QByteArray(exitOnTerm ? "trap 'exit 100' TERM\n" : "") +
+                                                 ": > \"${0%/*}/ready\"\nwhile :; do sleep 0.1; done\n");
+        qputenv("PATH", QFile::encodeName(dir->filePath("own")) + ':' + oldPath);
     }
 
 private slots:
-    void init() { dir = new QTemporaryDir(); }
-    void cleanup() { delete dir; }
-
-    void header_data()
+    void initTestCase()
     {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QString>("instProg");
-        QTest::addColumn<QString>("header");
-        QTest::newRow("update") << "apt-get update" << "mc"
-                                << QStringLiteral("Ждите... Выполняется команда:  <b><font color=#AA0000>apt-get "
-                                                  "update.</font></b>");
-        QTest::newRow("install names instProg, not the command") << "apt-get -y install -- vlc" << "mc"
-                                                                 << Install + "mc" + End;
-        QTest::newRow("empty instProg") << "apt-get -y install -- vlc" << "" << Install + End;
-        QTest::newRow("update with two blanks is another command") << "apt-get  update" << "mc"
-                                                                   << Install + "mc" + End;
-        QTest::newRow("markup in a name is shown as text") << "x" << "a<b>&" << Install + "a&lt;b&gt;&amp;" + End;
+        QVERIFY2(qEnvironmentVariableIsSet("ZAVIRON_SANDBOX"), "this suite signals processes: run it in the sandbox");
     }
 
-    void header()
+    void init()
     {
-        QFETCH(QString, command);
-        QFETCH(QString, instProg);
-        QFETCH(QString, header);
-        QCOMPARE(CommandLine::header(command, instProg), header);
+        dir = new QTemporaryDir();
+        installDummy(false);
+        const QString other = script(dir->filePath("outside/apt-get"), "while :; do sleep 0.1; done\n");
+        QVERIFY(QProcess::startDetached(other, {}, QString(), &outside)); // no descendant of this process
+        QTRY_VERIFY(runsAptGet(outside));
     }
 
-    void geometry_data()
+    void cleanup()
     {
-        QTest::addColumn<QSize>("desktop");
-        QTest::addColumn<QRect>("window");
-        QTest::newRow("1920 x 1080") << QSize(1920, 1080) << QRect(664, 330, 592, 496);
-        QTest::newRow("odd sizes drop the half pixel") << QSize(1367, 769) << QRect(387, 174, 592, 496);
+        QVERIFY(runsAptGet(outside)); // whatever a case did, another program's apt-get was left alone
+        ::kill(outside, SIGTERM);
+        for (pid_t pid : OwnProcesses::descendantsNamed("apt-get") + OwnProcesses::descendantsNamed("sleep"))
+            ::kill(pid, SIGKILL);
+        QList<QPointer<QWidget>> windows;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (qobject_cast<FormTerminal *>(w))
+                windows << w;
+        qDeleteAll(windows);
+        qputenv("PATH", oldPath);
+        delete dir;
     }
 
-    void geometry()
+    // The header names the package, escaped, unless the command is the refresh; the window sits in the middle.
+    void headerAndPlace()
     {
-        QFETCH(QSize, desktop);
-        QFETCH(QRect, window);
-        QCOMPARE(CommandLine::geometry(desktop.width(), desktop.height()), window);
+        QCOMPARE(CommandLine::header("apt-get update", "mc"),
+                 QStringLiteral("Ждите... Выполняется команда:  <b><font color=#AA0000>apt-get update.</font></b>"));
+        QCOMPARE(CommandLine::header("apt-get  update", "a<b>&"), Install + "a&lt;b&gt;&amp;" + End);
+        QCOMPARE(CommandLine::geometry(1367, 769), QRect(387, 174, 592, 496)); // odd sizes drop the half pixel
     }
 
-    void windowShowsHeaderAndSitsOnTheDesktop()
+    // Blanks and shell syntax stay inside their argument; the window shows its header where it belongs, reports the
+    // end while it is still open, then closes and frees itself, whatever the exit code.
+    void argumentsAndEnd_data()
     {
-        FormMain::instProg = QStringLiteral("mc");
-        QPointer<FormTerminal> w = new FormTerminal({"sleep", {"0.3"}, QString()});
-        QVERIFY(w->isVisible());
-        QCOMPARE(w->windowTitle(), QString(31, QLatin1Char(' ')) + QStringLiteral("ТЕРМИНАЛ  ПРОГРАММЫ"));
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("exit 0") << "exit 0" << QStringList{"-y", "install", "--", "x"};
+        QTest::newRow("exit 1, shell syntax") << "exit 1" << QStringList{"a b", " ;rm -rf x|y", "$(id)", "'q'", ""};
+    }
+    void argumentsAndEnd()
+    {
+        QFETCH(QString, body);
+        QFETCH(QStringList, arguments);
+        const QString program = script(dir->filePath("args.sh"), "printf '%s\\n' \"$#\" \"$@\" > \"${0%/*}/args.txt\"\n" + body.toUtf8());
+        FormMain::instProg = "mc";
+        QPointer<FormTerminal> w = new FormTerminal({program, arguments, QString()});
         QCOMPARE(w->label->text(), Install + "mc" + End);
-        QCOMPARE(w->ButtonClose->text(), QStringLiteral("Прервать"));
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
         QCOMPARE(w->geometry(), CommandLine::geometry(screen.width(), screen.height()));
-        QTRY_VERIFY(w.isNull()); // ends, closes and frees itself
-    }
-
-    void argumentsReachTheProgram_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("install arguments") << QStringList{"-y", "install", "--", "x"};
-        QTest::newRow("blanks and shell syntax stay inside one argument")
-            << QStringList{"a b", " ;rm -rf x|y", "$(id)", "'q'"};
-        QTest::newRow("no arguments") << QStringList();
-    }
-
-    void argumentsReachTheProgram()
-    {
-        QFETCH(QStringList, arguments);
-        QPointer<FormTerminal> w = new FormTerminal({argsScript(), arguments, QString()});
-        QSignalSpy closed(w.data(), SIGNAL(closeTerminal()));
-        QTRY_COMPARE(closed.count(), 1);
-        QFile f(dir->filePath(QStringLiteral("args.txt")));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
-                 QStringList{QString::number(arguments.size())} + arguments);
-    }
-
-    void endOfCommand_data()
-    {
-        QTest::addColumn<TerminalCommand>("command");
-        QTest::newRow("exit code 0") << TerminalCommand{"true", {}, {}};
-        QTest::newRow("exit code 1") << TerminalCommand{"false", {}, {}};
-        QTest::newRow("exit code 2 with arguments") << TerminalCommand{"ls", {"/no-such-folder-zav"}, {}};
-    }
-
-    void endOfCommand()
-    {
-        QFETCH(TerminalCommand, command);
-        QPointer<FormTerminal> w = new FormTerminal(command);
         QSignalSpy closed(w.data(), SIGNAL(closeTerminal()));
         bool openDuringSignal = false;
         connect(w.data(), &FormTerminal::closeTerminal, this, [&] { openDuringSignal = w->isVisible(); });
         QTRY_COMPARE(closed.count(), 1);
-        QVERIFY(openDuringSignal); // the caller continues while the window is still open
-        QVERIFY(!w || !w->isVisible());
+        QVERIFY(openDuringSignal);
         QTRY_VERIFY(w.isNull());
         QCOMPARE(closed.count(), 1);
+        QCOMPARE(QString::fromUtf8(Support::readAll(dir->filePath("args.txt"))),
+                 (QStringList{QString::number(arguments.size())} + arguments).join('\n') + '\n');
     }
 
     // Closing the window while its command runs is refused with a note: a question apt asks must stay in view.
@@ -147,48 +138,80 @@ private slots:
         QPointer<FormTerminal> w = new FormTerminal({"sleep", {"1"}, QString()});
         QSignalSpy closed(w.data(), SIGNAL(closeTerminal()));
         const QString header = w->label->text();
-        const pid_t pid = shellPid(w);
         w->close();
         QTest::qWait(200);
-        QVERIFY(w->isVisible());
+        QVERIFY(w->isVisible() && closed.isEmpty() && ::kill(shellPid(w), 0) == 0);
         QCOMPARE(w->label->text(), header + CommandLine::stillRunningNote());
-        QCOMPARE(::kill(pid, 0), 0);
-        QCOMPARE(closed.count(), 0);
         QTRY_COMPARE(closed.count(), 1); // its end reaches the caller, and the window goes
         QTRY_VERIFY(w.isNull());
     }
 
+    // The emulator would run an interactive shell in place of these: the window says so and waits for the user.
     void commandThatCannotStart_data()
     {
         QTest::addColumn<TerminalCommand>("command");
         QTest::addColumn<bool>("byButton");
-        const TerminalCommand missing{"no-such-program-zav", {"install", "x"}, {}};
-        QTest::newRow("not on the search path, window closed") << missing << false;
-        QTest::newRow("not on the search path, button") << missing << true;
-        QTest::newRow("file that is not executable") << TerminalCommand{"/etc/passwd", {}, {}} << false;
-        // The emulator would run an interactive shell in place of these.
-        QTest::newRow("missing absolute path") << TerminalCommand{"/nonexistent/apt-get", {"update"}, "apt-get update"}
-                                               << false;
-        QTest::newRow("no program") << TerminalCommand{"", {}, {}} << true;
+        QTest::newRow("not on the search path, button") << TerminalCommand{"no-such-program-zav", {"x"}, {}} << true;
+        QTest::newRow("missing absolute path") << TerminalCommand{"/nonexistent/apt-get", {"update"}, "apt-get update"} << false;
     }
-
     void commandThatCannotStart()
     {
         QFETCH(TerminalCommand, command);
-        QFETCH(bool, byButton);
         QPointer<FormTerminal> w = new FormTerminal(command);
         QSignalSpy closed(w.data(), SIGNAL(closeTerminal()));
         QCOMPARE(shellPid(w), 0);
         QCOMPARE(w->label->text(), CommandLine::failedHeader(command.shownText()));
         QTest::qWait(300);
-        QVERIFY(w->isVisible()); // stays open for the user to read
-        QCOMPARE(closed.count(), 0);
-        if (byButton)
-            w->ButtonClose->click();
-        else
-            w->close();
+        QVERIFY(w->isVisible() && closed.isEmpty());
+        QFETCH(bool, byButton);
+        byButton ? w->ButtonClose->click() : void(w->close());
         QCOMPARE(closed.count(), 1);
         QTRY_VERIFY(w.isNull());
+    }
+
+    void abort_data()
+    {
+        QTest::addColumn<TerminalCommand>("command");
+        QTest::addColumn<bool>("exitOnTerm");
+        QTest::addColumn<bool>("ended");
+        QTest::newRow("own apt-get is ended") << RepoCommands::installCommand("x") << false << true;
+        QTest::newRow("own apt-get leaving normally is reported once") << RepoCommands::updateCommand() << true << true;
+        QTest::newRow("nothing of its own running changes nothing") << TerminalCommand{"sleep", {"30"}, {}} << false << false;
+    }
+    void abort()
+    {
+        QFETCH(TerminalCommand, command);
+        QFETCH(bool, exitOnTerm);
+        QFETCH(bool, ended);
+        if (exitOnTerm)
+            installDummy(true);
+        QPointer<FormTerminal> w = new FormTerminal(command);
+        QSignalSpy closed(w.data(), SIGNAL(closeTerminal()));
+        const pid_t own = shellPid(w);
+        QVERIFY(own > 0);
+        if (command.program == "apt-get")
+            QTRY_VERIFY(QFile::exists(dir->filePath("own/ready")));
+        w->ButtonClose->click();
+        QCOMPARE(closed.count(), int(ended));
+        QCOMPARE(!w.isNull() && w->isVisible(), !ended);
+        if (ended)
+            QTRY_VERIFY(!runsAptGet(own));
+        if (exitOnTerm)
+            QTRY_VERIFY(w.isNull()); // its normal end came after the abort
+        QTest::qWait(200);
+        QVERIFY(ended || ::kill(own, 0) == 0);
+        QCOMPARE(closed.count(), int(ended));
+    }
+
+    // One window that ends leaves the apt-get of another still running.
+    void endedWindowLeavesAnotherWindowsAptGet()
+    {
+        QPointer<FormTerminal> running = new FormTerminal(RepoCommands::updateCommand());
+        QSignalSpy runningClosed(running.data(), SIGNAL(closeTerminal()));
+        QPointer<FormTerminal> done = new FormTerminal({"true", {}, {}});
+        QTRY_VERIFY(done.isNull());
+        QTest::qWait(200);
+        QVERIFY(runsAptGet(shellPid(running)) && running->isVisible() && runningClosed.isEmpty());
     }
 };
 

@@ -1,11 +1,16 @@
 #include "tests/support/support.h"
 
 #include <QAbstractButton>
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
+#include <QLocale>
 #include <QFile>
 #include <QTimer>
 
 #include "app/messagebox.h"
+#include "app/process.h"
+#include "app/safefile.h"
 #include "app/syspaths.h"
 
 QByteArray Support::readAll(const QString &path)
@@ -68,4 +73,76 @@ Support::Boxes::Boxes()
 Support::Boxes::~Boxes()
 {
     MessageBoxes::setAnswerer(nullptr);
+}
+
+namespace {
+// Exit code 0 within the time; otherwise what the program said goes to the test's log.
+bool succeeds(const QString &program, const QStringList &args, QByteArray *errors = nullptr)
+{
+    const ProcessResult r = runProgram(program, args, 120000);
+    if (errors)
+        *errors = r.err;
+    if (!r.succeeded())
+        qWarning("%s: %s", qPrintable(program), (r.out + r.err).right(2000).constData());
+    return r.succeeded();
+}
+const QFile::Permissions Executable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                      QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+} // namespace
+
+bool AptFixture::buildPackage(const QString &repo, const QString &name, const QMap<QString, QByteArray> &control)
+{
+    const QString root = repo + QStringLiteral("/src/") + name;
+    bool ok = QDir().mkpath(root + QStringLiteral("/DEBIAN")) && QDir().mkpath(root + QStringLiteral("/usr/share/") + name) &&
+              Support::writeFile(root + QStringLiteral("/usr/share/") + name + QStringLiteral("/marker"), "x\n") &&
+              Support::writeFile(root + QStringLiteral("/DEBIAN/control"),
+                                 "Package: " + name.toUtf8() + "\nVersion: 1.0\nArchitecture: all\nMaintainer: Test "
+                                 "<test@example.org>\nDescription: test package\n");
+    for (auto file = control.begin(); file != control.end(); ++file) {
+        const QString path = root + QStringLiteral("/DEBIAN/") + file.key();
+        ok = ok && Support::writeFile(path, file.value()) && (!file.value().startsWith("#!") || QFile::setPermissions(path, Executable));
+    }
+    return ok && succeeds(QStringLiteral("dpkg-deb"), {"--build", "--root-owner-group", root, repo + '/' + name + ".deb"});
+}
+
+bool AptFixture::indexRepository(const QString &repo)
+{
+    // apt's download helper runs as another user: it must be able to read the repository.
+    return QFile::setPermissions(repo, Executable) &&
+           succeeds(QStringLiteral("sh"), {"-c", "cd \"$1\" && dpkg-scanpackages . /dev/null > Packages", "sh", repo});
+}
+
+bool AptFixture::makeKey(const QString &gnupgHome, QByteArray *armored, QByteArray *binary)
+{
+    QDir().mkpath(gnupgHome);
+    QFile::setPermissions(gnupgHome, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QStringList home{QStringLiteral("--homedir"), gnupgHome, QStringLiteral("--batch")};
+    const bool made = succeeds("gpg", home + QStringList{"--passphrase", "", "--quick-gen-key",
+                                                         "Test Repository <test@example.org>", "ed25519", "sign", "never"});
+    *armored = runProgram("gpg", home + QStringList{"--armor", "--export"}).out;
+    *binary = runProgram("gpg", home + QStringList{"--export"}).out;
+    return made && !armored->isEmpty() && !binary->isEmpty();
+}
+
+bool AptFixture::signRepository(const QString &repo, const QString &gnupgHome)
+{
+    const QByteArray packages = Support::readAll(repo + QStringLiteral("/Packages"));
+    const QString date = QLocale::c().toString(QDateTime::currentDateTimeUtc(), "ddd, dd MMM yyyy hh:mm:ss 'UTC'");
+    const QByteArray release = "Origin: test\nLabel: test\nDate: " + date.toLatin1() + "\nSHA256:\n " +
+                               QCryptographicHash::hash(packages, QCryptographicHash::Sha256).toHex() + ' ' +
+                               QByteArray::number(packages.size()) + " Packages\n";
+    QFile::remove(repo + QStringLiteral("/InRelease"));
+    return Support::writeFile(repo + QStringLiteral("/Release"), release) &&
+           succeeds("gpg", {"--homedir", gnupgHome, "--batch", "--clearsign", "-o", repo + "/InRelease", repo + "/Release"});
+}
+
+bool AptFixture::onlySources(const QByteArray &content)
+{
+    const QString dir = QStringLiteral("/etc/apt/sources.list.d");
+    return QDir(dir).removeRecursively() && QDir().mkpath(dir) && SafeFile::replace(QString::fromLatin1(Sys::SourcesList), content);
+}
+
+bool AptFixture::aptUpdate(QByteArray *errors)
+{
+    return succeeds(QStringLiteral("apt-get"), {QStringLiteral("update")}, errors);
 }
