@@ -157,7 +157,6 @@ private slots:
         QTest::newRow("only the named package, once")
             << Entries{fields({"E", "", "pkg-e", "ppa:e/e"}), fields({"F", "", "pkg-f", "ppa:f/f"}), entry("G", "pkg-f")}
             << QStringList{"pkg-f"} << QStringList{"entry 2 (F): PPA", "ppa:f/f", "pkg-f"};
-        QTest::newRow("nothing to do") << Entries{} << QStringList() << QStringList();
     }
 
     void playbookKeepsFieldsAsData()
