@@ -5,6 +5,7 @@
 
 #include "app/messagebox.h"
 #include "app/syspaths.h"
+#include "catalogue/catalogueaccess.h"
 #include "catalogue/cataloguecodec.h"
 #include "mainwindow/formmain.h"
 
@@ -65,6 +66,18 @@ void EntryHints::showWriteFailed()
         QStringLiteral("Запись не сохранена. Введённые данные остались в окне."), 400, "FormAdd"));
 }
 
+bool EntryHints::catalogueWritable()
+{
+    const CatalogueAccess::Loaded now = CatalogueAccess::load(QString::fromLatin1(Sys::CatalogueFile));
+    if (now.writable())
+        return true;
+    QMessageBox *box =
+        MessageBoxes::closeBox(QMessageBox::Warning, now.why, QStringLiteral("Запись не сохранена."), 520, "FormAdd");
+    box->setTextFormat(Qt::PlainText); // the reason names the catalogue's folder, which may hold any text
+    MessageBoxes::run(box);
+    return false;
+}
+
 void EntryHints::titleChanged(const QLineEdit *title, QPushButton *confirm)
 {
     confirm->setEnabled(!title->text().isEmpty());
@@ -92,8 +105,10 @@ bool FormAdd::saveFile()
     QStringList texts;
     for (const QLineEdit *field : fields)
         texts << field->text();
+    if (!EntryHints::catalogueWritable())
+        return false;
     // The record goes in whole or not at all; on failure the input stays for another try.
-    if (!CatalogueCodec::appendEntry(QString::fromLatin1(Sys::CatalogueFile), CatalogueEntry::fromFields(texts))) {
+    if (!CatalogueAccess::append(QString::fromLatin1(Sys::CatalogueFile), CatalogueEntry::fromFields(texts))) {
         EntryHints::showWriteFailed();
         return false;
     }

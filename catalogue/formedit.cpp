@@ -8,6 +8,7 @@
 
 #include "app/messagebox.h"
 #include "app/syspaths.h"
+#include "catalogue/catalogueaccess.h"
 #include "catalogue/cataloguecodec.h"
 #include "catalogue/formadd.h"
 #include "mainwindow/formmain.h"
@@ -52,7 +53,9 @@ bool cutAppendedRecord(const QString &path, const QByteArray &record)
 
 bool FormEdit::saveFile()
 {
-    if (!CatalogueCodec::appendEntry(QString::fromLatin1(Sys::CatalogueFile), typedEntry(this))) {
+    if (!EntryHints::catalogueWritable())
+        return false;
+    if (!CatalogueAccess::append(QString::fromLatin1(Sys::CatalogueFile), typedEntry(this))) {
         EntryHints::showWriteFailed();
         return false;
     }
