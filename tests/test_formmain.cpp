@@ -213,7 +213,7 @@ private slots:
         const QString small = dir->filePath(QStringLiteral("small"));
         QDir().mkpath(small);
         QCOMPARE(runProgram(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                                                      QStringLiteral("size=16k"), QStringLiteral("tmpfs"), small})
+                                                      QStringLiteral("size=16k,mode=0755"), QStringLiteral("tmpfs"), small})
                      .exitCode,
                  0);
         struct Unmount {
@@ -270,7 +270,7 @@ private slots:
         w.writeLog(QStringLiteral("две\nстроки"));
         const QString log = QString::fromUtf8(readAll(QString::fromLatin1(Sys::LogFile)));
         const QRegularExpression shape(QStringLiteral("^\\[\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d\\]  Запуск "
-                                                      "программы\\n\\[[^]]+\\]  две\\nстроки\\n$"));
+                                                      "программы\\n\\[[^]]+\\]  две\\n строки\\n$"));
         QVERIFY2(shape.match(log).hasMatch(), qPrintable(log));
     }
 
