@@ -4,6 +4,7 @@
 #include <QIcon>
 
 #include "app/messagebox.h"
+#include "app/screenfit.h"
 #include "app/syspaths.h"
 #include "catalogue/catalogueaccess.h"
 #include "catalogue/cataloguecodec.h"
@@ -96,6 +97,7 @@ FormAdd::FormAdd(QWidget *parent) : QDialog(parent)
     connect(ButtonCancel, SIGNAL(clicked()), this, SLOT(cancel()));
     setWindowIcon(QIcon(QStringLiteral(":/images/install.png")));
     setWindowTitle(QString(25, QLatin1Char(' ')) + QStringLiteral("ДОБАВЛЕНИЕ НОВОЙ  ПРОГРАММЫ  В  СПИСОК"));
+    ScreenFit::apply(this);
 }
 
 bool FormAdd::saveFile()

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "app/messagebox.h"
+#include "app/screenfit.h"
 #include "app/syspaths.h"
 #include "catalogue/catalogueaccess.h"
 #include "catalogue/cataloguecodec.h"
@@ -26,6 +27,7 @@ FormEdit::FormEdit(QWidget *parent) : QDialog(parent)
     connect(ButtonCancel, SIGNAL(clicked()), this, SLOT(cancel()));
     setWindowIcon(QIcon(QStringLiteral(":/images/install.png")));
     setWindowTitle(QString(29, QLatin1Char(' ')) + QStringLiteral("РЕДАКТИРОВАНИЕ ВЫБРАННОЙ  ПРОГРАММЫ"));
+    ScreenFit::apply(this);
 }
 
 namespace {
