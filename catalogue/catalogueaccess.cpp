@@ -81,18 +81,40 @@ CatalogueAccess::Loaded CatalogueAccess::load(const QString &path)
     }
     // Opened without following a link, and checked again as opened, so nothing swapped in after the check is read.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int openErrno = errno;
+    if (fd < 0 && openErrno == ENOENT)
+        return loaded; // missing: an empty catalogue, which the first add creates
+    const QString shown = QFileInfo(path).absoluteFilePath();
+    // Whatever goes wrong from here on (a link put there since the check, a file that cannot be read), the
+    // catalogue is neither read nor written: a rewrite from what was read would lose the rest.
+    const auto failed = [&](const QString &what, int error) {
+        loaded.usable = false;
+        loaded.entries.clear();
+        loaded.why = what.arg(shown, QString::fromLocal8Bit(std::strerror(error)));
+        return loaded;
+    };
     if (fd < 0)
-        return loaded; // missing (or unreadable): an empty catalogue, as before
+        return failed(QStringLiteral("Не удалось открыть файл %1: %2"), openErrno);
     struct stat st;
     QFile file;
-    if (::fstat(fd, &st) != 0 || !fileTrusted(st, QFileInfo(path).absoluteFilePath(), &loaded.why) ||
-        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    if (::fstat(fd, &st) != 0) {
+        const int statErrno = errno;
+        ::close(fd);
+        return failed(QStringLiteral("Не удалось проверить файл %1: %2"), statErrno);
+    }
+    if (!fileTrusted(st, shown, &loaded.why)) {
         ::close(fd);
         loaded.usable = false;
         return loaded;
     }
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return failed(QStringLiteral("Не удалось прочитать файл %1: %2"), EIO);
+    }
     loaded.entries = CatalogueCodec::decode(file.readAll(), &loaded.complete);
     loaded.read = file.error() == QFileDevice::NoError;
+    if (!loaded.read)
+        return failed(QStringLiteral("Не удалось прочитать файл %1: %2"), EIO);
     if (!loaded.complete)
         loaded.why = damaged(loaded.entries.size() - 1);
     return loaded;

@@ -27,8 +27,8 @@ struct Loaded {
     bool writable() const { return usable && complete; }
 };
 
-/// Reads the catalogue if it is usable; a missing (or unreadable) file reads as an empty, writable catalogue, with
-/// read false.
+/// Reads the catalogue if it is usable; a missing file reads as an empty, writable catalogue, with read false. One
+/// that cannot be opened is not usable.
 Loaded load(const QString &path);
 
 /// Rewrites the catalogue with entries, provided it is still usable and whole when read again now. False with
