@@ -5,6 +5,7 @@
 #include <QTimeLine>
 #include <QTimer>
 
+#include "app/instancelock.h"
 #include "app/lockprobe.h"
 #include "app/logline.h"
 #include "app/messagebox.h"
@@ -63,7 +64,15 @@ void FormStart::inicialProg()
 void FormStart::checkFileName()
 {
     showStatus(QStringLiteral("Проверка наличия запущенной программы..."));
-    if (SafeFile::exists(QString::fromLatin1(Sys::LockFile))) {
+    // The flock is what really keeps a second instance out: the running one holds it for its whole life, entry
+    // dialogs included, and nobody but root can create or remove its file. While it is held elsewhere nothing is
+    // removed, not even the lock file in /tmp, which is the running instance's.
+    QString error;
+    const InstanceLock::Result lock = InstanceLock::take(QString::fromLatin1(Sys::InstanceLockFile), &error);
+    if (lock == InstanceLock::Failed)
+        writeLog(QStringLiteral("Блокировка экземпляра не получена: ") + error);
+    const bool running = lock == InstanceLock::HeldElsewhere;
+    if (running || SafeFile::exists(QString::fromLatin1(Sys::LockFile))) {
         MessageBoxes::run(MessageBoxes::closeBox(
             QMessageBox::Warning,
             QStringLiteral("  Уже запущен один экземпляр программы. Закройте запущенную программу, блокирующий "
@@ -71,7 +80,9 @@ void FormStart::checkFileName()
             QStringLiteral("<b><font color=#AA0000>  Эта проблема требует перезапуска программы. </font></b>"), 0,
             "FormStart"));
         close();
-        SafeFile::remove(QString::fromLatin1(Sys::LockFile));
+        // With the flock ours, a file in /tmp is a stale one, left by an instance that has ended.
+        if (!running)
+            SafeFile::remove(QString::fromLatin1(Sys::LockFile));
         return;
     }
     QTimer::singleShot(Timing::ms(1500), this, SLOT(checkInternet()));
@@ -134,7 +145,9 @@ void FormStart::openLockFile()
     const int zero = pids.indexOf('\0');
     if (zero >= 0)
         pids.truncate(zero);
-    if (SafeFile::write(QString::fromLatin1(Sys::LockFile), pids, SafeFile::Truncate))
+    // Created anew, never opened where it lies: a link (symbolic or hard) planted at this name in /tmp would
+    // otherwise redirect the truncation and the write into another file.
+    if (SafeFile::createFresh(QString::fromLatin1(Sys::LockFile), pids))
         writeLog(QStringLiteral("Создан lock-файл"));
 }
 

@@ -4,7 +4,9 @@
 #include <QDateTime>
 #include <QString>
 
-/// "[dd.MM.yyyy hh:mm:ss]  message\n": the one line format of the log and the error file.
+/// "[dd.MM.yyyy hh:mm:ss]  message\n": the line format of the log and of the check's summary. Every line of the
+/// message after its first starts with a blank (one is put in where none is), so no text inside a message can
+/// begin a line that reads as an entry of its own; a CR is written as the two characters \r.
 QString formatLogLine(const QDateTime &when, const QString &message);
 
 /// Appends one log line, stamped now, to the file at path, as UTF-8. A planted symbolic link is never

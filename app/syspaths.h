@@ -7,6 +7,8 @@ namespace Sys {
 // Files.
 inline constexpr const char *CatalogueFile = "./dataSoftware.db";
 inline constexpr const char *LockFile = "/tmp/zaviron.lock";
+// Root's alone: an exclusive flock on it is held from the start window to the end of the process.
+inline constexpr const char *InstanceLockFile = "/run/zaviron.lock";
 inline constexpr const char *LogFile = "/var/log/zaviron.log";
 inline constexpr const char *SourcesList = "/etc/apt/sources.list";
 inline constexpr const char *SourcesDir = "/etc/apt";

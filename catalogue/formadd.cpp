@@ -4,7 +4,9 @@
 #include <QIcon>
 
 #include "app/messagebox.h"
+#include "app/screenfit.h"
 #include "app/syspaths.h"
+#include "catalogue/catalogueaccess.h"
 #include "catalogue/cataloguecodec.h"
 #include "mainwindow/formmain.h"
 
@@ -65,6 +67,18 @@ void EntryHints::showWriteFailed()
         QStringLiteral("Запись не сохранена. Введённые данные остались в окне."), 400, "FormAdd"));
 }
 
+bool EntryHints::catalogueWritable()
+{
+    const CatalogueAccess::Loaded now = CatalogueAccess::load(QString::fromLatin1(Sys::CatalogueFile));
+    if (now.writable())
+        return true;
+    QMessageBox *box =
+        MessageBoxes::closeBox(QMessageBox::Warning, now.why, QStringLiteral("Запись не сохранена."), 520, "FormAdd");
+    box->setTextFormat(Qt::PlainText); // the reason names the catalogue's folder, which may hold any text
+    MessageBoxes::run(box);
+    return false;
+}
+
 void EntryHints::titleChanged(const QLineEdit *title, QPushButton *confirm)
 {
     confirm->setEnabled(!title->text().isEmpty());
@@ -83,6 +97,7 @@ FormAdd::FormAdd(QWidget *parent) : QDialog(parent)
     connect(ButtonCancel, SIGNAL(clicked()), this, SLOT(cancel()));
     setWindowIcon(QIcon(QStringLiteral(":/images/install.png")));
     setWindowTitle(QString(25, QLatin1Char(' ')) + QStringLiteral("ДОБАВЛЕНИЕ НОВОЙ  ПРОГРАММЫ  В  СПИСОК"));
+    ScreenFit::apply(this);
 }
 
 bool FormAdd::saveFile()
@@ -92,8 +107,10 @@ bool FormAdd::saveFile()
     QStringList texts;
     for (const QLineEdit *field : fields)
         texts << field->text();
+    if (!EntryHints::catalogueWritable())
+        return false;
     // The record goes in whole or not at all; on failure the input stays for another try.
-    if (!CatalogueCodec::appendEntry(QString::fromLatin1(Sys::CatalogueFile), CatalogueEntry::fromFields(texts))) {
+    if (!CatalogueAccess::append(QString::fromLatin1(Sys::CatalogueFile), CatalogueEntry::fromFields(texts))) {
         EntryHints::showWriteFailed();
         return false;
     }

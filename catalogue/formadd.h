@@ -21,6 +21,9 @@ QString aptListEntry();
 
 /// The box that says the catalogue could not be written (the dialog then stays open with its input).
 void showWriteFailed();
+/// The dialogs read the catalogue again before they write: a damaged or foreign one is never appended to. False,
+/// after a box that says why, when it must not be written.
+bool catalogueWritable();
 /// The title handler of both dialogs: a title of spaces still counts, only the empty text disables the button.
 void titleChanged(const QLineEdit *title, QPushButton *confirm);
 } // namespace EntryHints

@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include "app/messagebox.h"
+#include "app/screenfit.h"
 #include "app/syspaths.h"
+#include "catalogue/catalogueaccess.h"
 #include "catalogue/cataloguecodec.h"
 #include "catalogue/formadd.h"
 #include "mainwindow/formmain.h"
@@ -25,6 +27,7 @@ FormEdit::FormEdit(QWidget *parent) : QDialog(parent)
     connect(ButtonCancel, SIGNAL(clicked()), this, SLOT(cancel()));
     setWindowIcon(QIcon(QStringLiteral(":/images/install.png")));
     setWindowTitle(QString(29, QLatin1Char(' ')) + QStringLiteral("РЕДАКТИРОВАНИЕ ВЫБРАННОЙ  ПРОГРАММЫ"));
+    ScreenFit::apply(this);
 }
 
 namespace {
@@ -52,7 +55,9 @@ bool cutAppendedRecord(const QString &path, const QByteArray &record)
 
 bool FormEdit::saveFile()
 {
-    if (!CatalogueCodec::appendEntry(QString::fromLatin1(Sys::CatalogueFile), typedEntry(this))) {
+    if (!EntryHints::catalogueWritable())
+        return false;
+    if (!CatalogueAccess::append(QString::fromLatin1(Sys::CatalogueFile), typedEntry(this))) {
         EntryHints::showWriteFailed();
         return false;
     }

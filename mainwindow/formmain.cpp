@@ -8,6 +8,7 @@
 #include "app/messagebox.h"
 #include "app/ownprocesses.h"
 #include "app/safefile.h"
+#include "app/screenfit.h"
 #include "app/syspaths.h"
 
 namespace {
@@ -62,6 +63,7 @@ FormMain::FormMain(QWidget *parent) : QDialog(parent)
     loadFile();
     startFormMain();
     checkInstallProg();
+    ScreenFit::fitKeepingBottomRow(this, Table);
     show();
 }
 

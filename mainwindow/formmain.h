@@ -107,6 +107,9 @@ private:
 
     bool closing = false; // set once by cancel(); read only through stopped()
 
+    // Why the catalogue this window loaded must not be written (damaged, or not ours); empty: it may be.
+    QString catalogueRefusal;
+
     // The installability check's results, kept in memory.
     bool allInstallable = false; // the joint simulation of all marked packages passed
     QString checkFailure;        // why the package being checked cannot be installed; empty: it can
@@ -119,6 +122,7 @@ private:
     QVector<RowState> rowStates() const;                       // the state of every row
     bool writeEntries(const QVector<CatalogueEntry> &entries); // rewrites the catalogue file with them
     QString cell(int row, int column) const;                   // a cell's text, empty when it has no item
+    bool changeAllowed();                                      // add, edit, delete: false after a box saying why
 
     // One preparation step: the plan's fields for this step (its part of the plan), each handed to add.
     void prepareRepositoryData(Workflow::RepoStep Workflow::RepoPlan::*step, const QString &progressText,

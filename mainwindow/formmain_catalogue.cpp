@@ -3,7 +3,9 @@
 
 #include <QApplication>
 
+#include "app/messagebox.h"
 #include "app/syspaths.h"
+#include "catalogue/catalogueaccess.h"
 #include "catalogue/cataloguecodec.h"
 
 namespace {
@@ -13,18 +15,26 @@ const int FieldColumns[CatalogueEntry::FieldCount] = {ColTitle, ColDescription, 
 
 bool FormMain::loadFile()
 {
-    QVector<CatalogueEntry> entries;
-    if (!CatalogueCodec::readFile(QString::fromLatin1(Sys::CatalogueFile), &entries))
+    const CatalogueAccess::Loaded loaded = CatalogueAccess::load(QString::fromLatin1(Sys::CatalogueFile));
+    // While the catalogue this window read cannot be written, no change is written: the window remembers why.
+    catalogueRefusal = loaded.writable() ? QString() : loaded.why;
+    if (!loaded.usable) {
+        QMessageBox *box = MessageBoxes::closeBox(
+            QMessageBox::Warning, loaded.why,
+            QStringLiteral("Список программ не загружен, изменения списка записаны не будут."), 520);
+        box->setTextFormat(Qt::PlainText); // the reason names the catalogue's folder, which may hold any text
+        MessageBoxes::run(box);
         return false;
+    }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     int n = Table->rowCount();
-    for (const CatalogueEntry &e : entries) {
+    for (const CatalogueEntry &e : loaded.entries) {
         Table->setRowCount(n + 1);
         setProg(n, e.title, e.description, e.installTitle, e.ppa, e.getAptKey, e.aptListEntry);
         ++n;
     }
     QApplication::restoreOverrideCursor();
-    return true;
+    return loaded.read;
 }
 
 void FormMain::setProg(int row, QString title, QString description, QString installTitle, QString ppa,
@@ -52,8 +62,10 @@ QVector<CatalogueEntry> FormMain::tableEntries() const
 
 bool FormMain::writeEntries(const QVector<CatalogueEntry> &entries)
 {
+    if (!catalogueRefusal.isEmpty())
+        return false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool saved = CatalogueCodec::saveFile(QString::fromLatin1(Sys::CatalogueFile), entries);
+    const bool saved = CatalogueAccess::rewrite(QString::fromLatin1(Sys::CatalogueFile), entries);
     QApplication::restoreOverrideCursor();
     return saved;
 }

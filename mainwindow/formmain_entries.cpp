@@ -21,8 +21,23 @@ QString cellText(const QTableWidget *table, int row, int column)
 }
 } // namespace
 
+// A catalogue that this window could not read whole, or may not write, is never changed: add, edit and delete say
+// why and do nothing.
+bool FormMain::changeAllowed()
+{
+    if (catalogueRefusal.isEmpty())
+        return true;
+    QMessageBox *box = MessageBoxes::closeBox(QMessageBox::Warning, catalogueRefusal,
+                                              QStringLiteral("Список программ не изменён."), 520);
+    box->setTextFormat(Qt::PlainText); // the reason names the catalogue's folder, which may hold any text
+    MessageBoxes::run(box);
+    return false;
+}
+
 void FormMain::addItemList()
 {
+    if (!changeAllowed())
+        return;
     auto *dialog = new FormAdd(nullptr);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->labelText->setText(EntryHints::opening());
@@ -32,14 +47,15 @@ void FormMain::addItemList()
 
 bool FormMain::editItemList()
 {
-    auto *dialog = new FormEdit(nullptr);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
     const int row = Table->currentRow();
     if (row < 0) {
         showNoCurrentRow(Table);
-        delete dialog;
         return false;
     }
+    if (!changeAllowed())
+        return false;
+    auto *dialog = new FormEdit(nullptr);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->lineEditTitle->setText(cellText(Table, row, ColTitle));
     dialog->lineEditDescription->setText(cellText(Table, row, ColDescription));
     dialog->lineEditInstallTitle->setText(cellText(Table, row, ColPackage));
@@ -61,11 +77,16 @@ bool FormMain::deleteProg()
         showNoCurrentRow(Table);
         return true;
     }
+    if (!changeAllowed())
+        return false;
+    // The title is the user's text: escaped and shown as rich text, so that it reads as written, never as markup
+    // (nor as an image Qt would load).
     QMessageBox *box = MessageBoxes::yesNoBox(
         QMessageBox::Question,
         QStringLiteral("Вы действительно хотите удалить программу ") + cellText(Table, row, ColTitle).toHtmlEscaped() +
             QStringLiteral(" из списка?"),
         QString(), QMessageBox::No);
+    box->setTextFormat(Qt::RichText);
     if (MessageBoxes::run(box) == QMessageBox::Yes && !delRow(row)) {
         MessageBoxes::run(MessageBoxes::closeBox(
             QMessageBox::Warning, QStringLiteral("Не удалось удалить программу из файла dataSoftware.db"),

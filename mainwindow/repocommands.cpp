@@ -180,7 +180,7 @@ QString RepoCommands::updateQuestion(const QStringList &names)
     if (joined.isEmpty())
         return QStringLiteral("    Проверка списка программ не выявила необходимости обновления источников ПО. "
                               "Запустить всё же обновление данных о репозиториях или нет?");
-    return QStringLiteral("    Для возможности установки <b><font color=#AA0000>") + joined +
+    return QStringLiteral("    Для возможности установки <b><font color=#AA0000>") + joined.toHtmlEscaped() +
            QStringLiteral(" </font></b>требуется обновление источников ПО. Без этого их установка под вопросом. "
                           "Запустить обновление источников ПО?");
 }

@@ -3,9 +3,9 @@
 # "scripts/deps.sh test" for building and running the tests as well. Runs apt-get only when something is missing.
 set -eu
 run="cmake make g++ pkg-config qtbase5-dev libqtermwidget5-1-dev libutf8proc-dev qtermwidget5-data \
-qt5-style-plugins fonts-liberation psmisc procps wget software-properties-common"
+qt5-style-plugins fonts-liberation procps wget software-properties-common"
 test="$run dpkg-dev clang libclang-rt-14-dev xvfb xauth iproute2 python3 gnupg \
-file policykit-1 desktop-file-utils appstream libxml2-utils dbus ansible-core python3-apt"
+file policykit-1 desktop-file-utils appstream libxml2-utils dbus ansible-core python3-apt lintian"
 case "${1:-run}" in
     run) wanted=$run ;;
     test) wanted=$test ;;

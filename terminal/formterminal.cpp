@@ -5,6 +5,7 @@
 #include <QDesktopWidget>
 
 #include "app/ownprocesses.h"
+#include "app/screenfit.h"
 #include "app/syspaths.h"
 #include "mainwindow/formmain.h"
 #include "terminal/commandline.h"
@@ -41,6 +42,7 @@ FormTerminal::FormTerminal(const TerminalCommand &command, QWidget *parent) : QW
 
     const QDesktopWidget *desktop = QApplication::desktop();
     setGeometry(CommandLine::geometry(desktop->width(), desktop->height()));
+    ScreenFit::apply(this);
     show();
 }
 

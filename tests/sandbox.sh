@@ -1,7 +1,7 @@
 #!/bin/sh
-# Runs a command in a throw-away sandbox: a private mount namespace in which /etc, /var/lib, /var/cache, /var/log and
-# /usr are overlays whose changes vanish afterwards, /tmp and $HOME are private tmpfs folders, and a private process
-# namespace in which only the command's own processes are visible (so nothing in it can signal the machine's
+# Runs a command in a throw-away sandbox: a private mount namespace in which /etc, /var/lib, /var/cache, /var/log,
+# /run and /usr are overlays whose changes vanish afterwards, /tmp and $HOME are private tmpfs folders, and a private
+# process namespace in which only the command's own processes are visible (so nothing in it can signal the machine's
 # processes). --no-net adds a network namespace with no active connection.
 #
 #   tests/sandbox.sh [--no-net] -- COMMAND [ARG...]
@@ -29,7 +29,7 @@ inner='
 set -eu
 scratch=$1; shift
 n=0
-for dir in /etc /var/lib /var/cache /var/log /usr; do
+for dir in /etc /var/lib /var/cache /var/log /usr /run; do
     n=$((n + 1))
     mkdir -p "$scratch/upper$n" "$scratch/work$n"
     mount -t overlay overlay -o "lowerdir=$dir,upperdir=$scratch/upper$n,workdir=$scratch/work$n" "$dir"

@@ -68,7 +68,7 @@ private slots:
     {
         QTest::addColumn<QString>("path");
         for (const char *program : {"apt-get", "apt-key", "apt-add-repository", "dpkg-query", "wget", "gpg", "pidof",
-                                    "killall", "pkexec"})
+                                    "pkexec"})
             QTest::newRow(program) << QStandardPaths::findExecutable(program);
         QTest::newRow("style") << QLibraryInfo::location(QLibraryInfo::PluginsPath) + "/styles/libqcleanlooksstyle.so";
         QTest::newRow("terminal colour schemes") << "/usr/share/qtermwidget5/color-schemes";
@@ -97,6 +97,10 @@ private slots:
         QTest::newRow("program") << "/usr/bin/zaviron" << "" << "";
         QTest::newRow("launcher") << "/usr/bin/zaviron-pkexec" << "" << "";
         QTest::newRow("polkit action") << "/usr/share/polkit-1/actions/org.zaviron.pkexec.policy" << gui << dtd;
+        // Asked every time: an authorisation kept for the session would let any of its processes start us as root.
+        const QString asks = "<allow_any>auth_admin</allow_any>\\s*<allow_inactive>auth_admin</allow_inactive>\\s*"
+                             "<allow_active>auth_admin</allow_active>";
+        QTest::newRow("polkit asks every time") << "/usr/share/polkit-1/actions/org.zaviron.pkexec.policy" << asks << "";
         QTest::newRow("menu entry") << Desktop << "\nExec=zaviron-pkexec\n" << "desktop-file-validate";
         QTest::newRow("metainfo") << "/usr/share/metainfo/org.zaviron.Zaviron.metainfo.xml"
                                   << "<launchable type=\"desktop-id\">org.zaviron.Zaviron.desktop<"
@@ -125,6 +129,14 @@ private slots:
         const ProcessResult r = runProgram(args.first(), args.mid(1));
         const QString out = QString::fromUtf8(r.out + r.err); // warnings fail even where the exit code is 0
         QVERIFY2(r.exitCode == 0 && !out.contains(QRegularExpression("(error|warning):")), qPrintable(out));
+    }
+
+    void lintianFindsNoError()
+    {
+        const ProcessResult r = runProgram("lintian", {deb}, 300000);
+        const QString out = QString::fromUtf8(r.out + r.err);
+        QVERIFY2(r.finished && r.exitCode == 0 && !out.contains(QRegularExpression("^E: ", QRegularExpression::MultilineOption)),
+                 qPrintable(out));
     }
 
     void afterInstall_data()

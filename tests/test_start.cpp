@@ -104,7 +104,8 @@ private slots:
     void initTestCase()
     {
         QVERIFY2(qEnvironmentVariableIsSet("ZAVIRON_SANDBOX"), "this suite touches system paths: run it sandboxed");
-        QVERIFY(QDir::setCurrent("/tmp")); // the catalogue lies in the working folder: the sandbox's own /tmp
+        // The catalogue lies in the working folder: one of root's alone, in the sandbox's own /tmp.
+        QVERIFY(QDir().mkpath("/tmp/zv-work") && QDir::setCurrent("/tmp/zv-work"));
         MessageBoxes::setAnswerer([](QMessageBox *box) {
             g_boxes << box->text();
             return int(QMessageBox::Close);

@@ -139,7 +139,7 @@ private slots:
         const bool fails = !mount.isEmpty(), edit = action.startsWith("edit"), confirm = !action.endsWith("close");
         const QString store = dir.path() + "/store";
         const auto run = [&](QString a) { return runProgram("mount", a.arg(store).split(' ')).exitCode == 0; };
-        QVERIFY(QDir().mkpath(store) && (mount != "tmpfs" || run("-t tmpfs -o size=16k tmpfs %1")));
+        QVERIFY(QDir().mkpath(store) && (mount != "tmpfs" || run("-t tmpfs -o size=16k,mode=0755 tmpfs %1")));
         const auto unmount = qScopeGuard([&] { QDir::setCurrent(dir.path()); runProgram("umount", {store}); });
         const Entries three = entries(3);
         QVERIFY(CatalogueCodec::saveFile(store + "/dataSoftware.db", three));
