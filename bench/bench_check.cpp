@@ -1,0 +1,165 @@
+// Times the installability check from the "Проверить" button to its end for 1, 10 and 30 packages of a local
+// repository that apt can install, and for 30 of which one cannot be installed. Each time is split into the fixed
+// pauses, apt's time (every apt-get the program starts goes through a stopwatch in front of the real one) and the
+// program's own time (measured in a second run with the pauses at zero). Beside it: one plain joint
+// "apt-get install -s" over the same names, the practical limit of a check.
+//
+// It changes apt's sources, so it runs in the sandbox only:
+//   tests/sandbox.sh --no-net -- build/bench/bench_check
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/messagebox.h"
+#include "app/process.h"
+#include "app/syspaths.h"
+#include "app/timing.h"
+#include "catalogue/cataloguecodec.h"
+#include "mainwindow/formmain.h"
+
+namespace {
+
+const QString AptTimes = QStringLiteral("/tmp/zv-bench-apt-times");
+
+QString name(int i) { return QStringLiteral("zv-check%1").arg(i + 1); }
+
+bool sh(const QString &script, const QStringList &args)
+{
+    return runProgram(QStringLiteral("sh"), QStringList{QStringLiteral("-c"), script, QStringLiteral("sh")} + args,
+                      300000).exitCode == 0;
+}
+
+// The local repository: count packages that install, and zv-broken, which needs a package nobody has.
+bool makeRepository(const QString &repo, int count)
+{
+    const QString build = QStringLiteral(
+        "set -e; cd \"$1\"; name=$2; mkdir -p src/$name/DEBIAN\n"
+        "printf 'Package: %s\\nVersion: 1.0\\nArchitecture: all\\nMaintainer: B <b@example.org>\\n%bDescription: b\\n' "
+        "\"$name\" \"$3\" > src/$name/DEBIAN/control\n"
+        "dpkg-deb --build --root-owner-group src/$name $name.deb >/dev/null");
+    for (int i = 0; i < count; ++i)
+        if (!sh(build, {repo, name(i), QString()}))
+            return false;
+    return sh(build, {repo, QStringLiteral("zv-broken"), QStringLiteral("Depends: zv-nobody-has-it\\n")}) &&
+           sh(QStringLiteral("cd \"$1\" && dpkg-scanpackages . /dev/null > Packages 2>/dev/null && chmod 755 \"$1\""),
+              {repo}) &&
+           // Beside the machine's own package lists, so that apt loads a cache of a real system's size; only the local
+           // source is refreshed, without a network and without dropping the others.
+           sh(QStringLiteral("echo \"deb [trusted=yes] file:$1 ./\" > /etc/apt/sources.list.d/zv-bench.list && "
+                             "apt-get update -qq -o Dir::Etc::sourcelist=/etc/apt/sources.list.d/zv-bench.list "
+                             "-o Dir::Etc::sourceparts=/nonexistent -o APT::Get::List-Cleanup=0"),
+              {repo});
+}
+
+// An apt-get first on the search path that adds its wall time in nanoseconds to AptTimes and runs the real one.
+bool installStopwatch(const QString &bin)
+{
+    QDir().mkpath(bin);
+    const QString path = bin + QStringLiteral("/apt-get");
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    f.write("#!/bin/sh\nstart=$(date +%s%N)\n/usr/bin/apt-get \"$@\"\nstatus=$?\n"
+            "echo $(($(date +%s%N) - start)) >> " + AptTimes.toUtf8() + "\nexit $status\n");
+    f.close();
+    f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("PATH", QFile::encodeName(bin) + ':' + qgetenv("PATH"));
+    return true;
+}
+
+struct Run {
+    qint64 totalMs = 0;
+    qint64 aptMs = 0;
+    int aptRuns = 0;
+};
+
+// One check over the catalogue's rows with the pauses at scale, from the button to the end text.
+Run check(const QStringList &packages, double scale)
+{
+    QVector<CatalogueEntry> entries;
+    for (const QString &package : packages)
+        entries << CatalogueEntry::fromFields({package, QStringLiteral("тест"), package});
+    CatalogueCodec::saveFile(QString::fromLatin1(Sys::CatalogueFile), entries);
+    QFile::remove(AptTimes);
+    Timing::setScale(scale);
+    FormMain window;
+    QElapsedTimer clock;
+    clock.start();
+    window.ButtonCheck->click();
+    while (!window.ButtonOK->isEnabled())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    Run run;
+    run.totalMs = clock.elapsed();
+    QFile times(AptTimes);
+    if (times.open(QIODevice::ReadOnly))
+        for (const QByteArray &line : times.readAll().split('\n'))
+            if (!line.isEmpty()) {
+                run.aptMs += line.toLongLong() / 1000000;
+                ++run.aptRuns;
+            }
+    window.close();
+    return run;
+}
+
+// The median of three plain joint simulations over the names, in milliseconds.
+qint64 jointLimit(const QStringList &packages)
+{
+    QVector<qint64> ms;
+    for (int i = 0; i < 3; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        runProgram(QStringLiteral("/usr/bin/apt-get"), QStringList{"install", "-s", "-qq", "-y", "--"} + packages, 120000);
+        ms << clock.elapsed();
+    }
+    std::sort(ms.begin(), ms.end());
+    return ms.at(1);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (!qEnvironmentVariableIsSet("ZAVIRON_SANDBOX")) {
+        std::fprintf(stderr, "bench_check changes apt's sources: run it through tests/sandbox.sh\n");
+        return 2;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir repo(QStringLiteral("/var/tmp/zaviron-bench-check-XXXXXX")), work;
+    if (!makeRepository(repo.path(), 30) || !installStopwatch(work.path() + QStringLiteral("/bin")))
+        return 1;
+    QDir::setCurrent(work.path());
+    MessageBoxes::setAnswerer([](QMessageBox *) { return int(QMessageBox::Close); });
+
+    const QByteArray stats = runProgram(QStringLiteral("apt-cache"), {QStringLiteral("stats")}).out;
+    std::printf("installability check from the button to its end (ms; apt = wall time of the apt-get runs)\n"
+                "apt's cache: %s\n", stats.left(stats.indexOf('\n')).constData());
+    std::printf("%-26s %8s %8s %8s %8s %6s %12s\n", "packages", "total", "pauses", "apt", "own", "runs",
+                "joint limit");
+    struct Case {
+        const char *label;
+        int count;
+        bool broken;
+    };
+    for (const Case &c : {Case{"1 installable", 1, false}, Case{"10 installable", 10, false},
+                          Case{"30 installable", 30, false}, Case{"30, one of them failing", 29, true}}) {
+        QStringList packages;
+        for (int i = 0; i < c.count; ++i)
+            packages << name(i);
+        if (c.broken)
+            packages.insert(14, QStringLiteral("zv-broken"));
+        // The program's own time is what a run without pauses spends outside apt; the pauses are the rest.
+        const Run paused = check(packages, 1.0), unpaused = check(packages, 0.0);
+        const qint64 own = unpaused.totalMs - unpaused.aptMs, pauses = paused.totalMs - paused.aptMs - own;
+        std::printf("%-26s %8lld %8lld %8lld %8lld %6d %12lld\n", c.label, static_cast<long long>(paused.totalMs),
+                    static_cast<long long>(pauses), static_cast<long long>(paused.aptMs),
+                    static_cast<long long>(own), paused.aptRuns,
+                    static_cast<long long>(jointLimit(packages)));
+    }
+    return 0;
+}
