@@ -23,6 +23,7 @@ inline constexpr const char *AptGet = "apt-get";
 inline constexpr const char *AptAddRepository = "apt-add-repository";
 inline constexpr const char *AptKey = "apt-key";
 inline constexpr const char *Wget = "wget";
+inline constexpr const char *Gpg = "gpg";
 inline constexpr const char *Pidof = "pidof";
 inline constexpr const char *Sh = "sh";
 inline constexpr const char *OwnName = "zaviron";
@@ -33,6 +34,9 @@ inline constexpr const char *DpkgStatusFormat =
 
 // Command texts as the user sees them in the terminal window and in the log.
 inline constexpr const char *AptGetUpdate = "apt-get update";
+// Runs apt-get with the given arguments in the terminal and writes its exit status to the file named by $0 (a
+// fixed script: the status file and apt's own options are its positional parameters), so the refresh can be judged.
+inline constexpr const char *StatusScript = "apt-get \"$@\"; status=$?; echo \"$status\" > \"$0\"; exit \"$status\"";
 // How long apt-get waits for the package manager's lock, as an apt option.
 inline constexpr const char *AptLockTimeout = "DPkg::Lock::Timeout=600";
 

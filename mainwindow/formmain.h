@@ -3,7 +3,10 @@
 
 #include <QDialog>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTimer>
+
+#include <memory>
 
 #include "catalogue/cataloguecodec.h"
 #include "mainwindow/rowstate.h"
@@ -114,6 +117,9 @@ private:
     bool allInstallable = false; // the joint simulation of all marked packages passed
     QString checkFailure;        // why the package being checked cannot be installed; empty: it can
     QString checkErrors;         // the error lines of this check, for its summary
+    QStringList addedToSystem;   // the PPAs, keys and sources lines this check added, each with where it went
+    std::unique_ptr<QTemporaryDir> updateDir; // private: the refresh writes its exit status here
+    QString updateNote;          // for the summary: the refresh failed after this check added entries
 
     /// True once the window has been closed: no step of a workflow starts or goes on after that.
     bool stopped() const { return closing; }

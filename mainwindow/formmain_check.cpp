@@ -2,7 +2,9 @@
 // by one so every failing row gets apt's own reason. Results and reasons stay in memory: no file in /tmp.
 #include "mainwindow/formmain.h"
 
+#include <QFile>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include "app/logline.h"
@@ -23,6 +25,8 @@ void FormMain::check()
         button->setEnabled(false);
     ButtonCheck->hide();
     Table->verticalScrollBar()->setValue(0);
+    addedToSystem.clear();
+    updateNote.clear();
     QTimer::singleShot(Timing::ms(2000), this, &FormMain::addPPA);
 }
 
@@ -31,6 +35,18 @@ void FormMain::createListProg()
     // A window the user has closed meanwhile (its refresh ran on in the terminal window) checks nothing more.
     if (stopped())
         return;
+    if (updateDir) {
+        // The refresh's exit status, as its script wrote it; none at all when it was ended before it could.
+        QFile status(updateDir->filePath(QStringLiteral("status")));
+        bool known = status.open(QIODevice::ReadOnly);
+        const int exitStatus = known ? status.readAll().trimmed().toInt(&known) : -1;
+        updateDir.reset();
+        if (!known)
+            writeLog(QStringLiteral("Обновление источников ПО не завершилось"));
+        else if (exitStatus != 0)
+            writeLog(QStringLiteral("Обновление источников ПО завершилось с ошибкой (код %1)").arg(exitStatus));
+        updateNote = RepoCommands::updateFailureNote(known ? exitStatus : -1, addedToSystem);
+    }
     runningText = QStringLiteral("Ждите...  Идёт проверка возможности установки отмеченных программ  и вывод "
                                  "результатов...") +
                   QString(10, QLatin1Char(' '));
@@ -95,8 +111,9 @@ void FormMain::finishCheck()
                                   "завершения инсталляции нажмите на кнопку 'Установить ПО'. </font>"));
     installLabel->setText(QStringLiteral("Закончена проверка возможности установки всех намеченных программ."));
 
-    QString summary = checkErrors;
+    QString summary = updateNote + checkErrors;
     checkErrors.clear();
+    updateNote.clear();
     if (summary.isEmpty())
         return;
     // Plain text: apt's words and the catalogue's names are shown as written, never read as markup.

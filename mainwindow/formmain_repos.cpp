@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include "app/messagebox.h"
@@ -80,7 +81,8 @@ void FormMain::aptGetUpdate()
                                  "продолжительное время...") +
                   QString(10, QLatin1Char(' '));
     setSpeed(4);
-    auto *terminal = new FormTerminal(RepoCommands::updateCommand(), nullptr);
+    updateDir.reset(new QTemporaryDir);
+    auto *terminal = new FormTerminal(RepoCommands::updateCommand(updateDir->filePath(QStringLiteral("status"))), nullptr);
     connect(terminal, &FormTerminal::closeTerminal, this, &FormMain::createListProg);
 }
 
@@ -89,6 +91,8 @@ void FormMain::addPPASources(QString ppa)
     if (!QFile::exists(QString::fromLatin1(Sys::SourcesList)))
         return;
     const ProcessResult added = runProgram(QString::fromLatin1(Sys::AptAddRepository), RepoCommands::ppaArgs(ppa));
+    if (added.succeeded())
+        addedToSystem << QStringLiteral("партнер-репозиторий ") + ppa + QStringLiteral(" (файл в /etc/apt/sources.list.d)");
     writeLog(added.succeeded() ? QStringLiteral("Добавлен новый партнер-репозиторий ") + ppa
                                : QStringLiteral("Не удалось добавить партнер-репозиторий ") + ppa +
                                      QStringLiteral(": ") + added.failure());
@@ -96,7 +100,7 @@ void FormMain::addPPASources(QString ppa)
 
 void FormMain::addDataKey(QString keyUrl)
 {
-    QString failure;
+    QString failure, stored = QStringLiteral("через apt-key");
     if (programExists(QString::fromLatin1(Sys::AptKey))) {
         failure = runProgram(QString::fromLatin1(Sys::Sh), RepoCommands::keyPipeArgs(keyUrl)).failure();
     } else {
@@ -109,18 +113,30 @@ void FormMain::addDataKey(QString keyUrl)
         if (failure.isEmpty() && kind == RepoCommands::NotAKey)
             failure = QStringLiteral("загруженный файл не является ключом");
         if (failure.isEmpty()) {
+            // gpg itself reads the download, in a home of its own: what only starts like a key is not stored.
+            QTemporaryDir home;
+            const ProcessResult listed =
+                runProgram(QString::fromLatin1(Sys::Gpg), RepoCommands::keyListArgs(home.path()), Sys::CommandTimeoutMs,
+                           download.out);
+            if (!home.isValid() || !listed.succeeded() || !RepoCommands::listsPublicKey(listed.out))
+                failure = QStringLiteral("загруженный файл не является ключом");
+        }
+        if (failure.isEmpty()) {
             const QString dir = QString::fromLatin1(Sys::TrustedKeysDir);
             QDir().mkpath(dir);
             // A key file of the same name that holds another key is never overwritten: the catalogue could
             // otherwise swap the key of a repository the system already trusts.
             const QString path = dir + QLatin1Char('/') + RepoCommands::keyFileName(keyUrl, kind);
             QFile existing(path);
+            stored = existing.exists() ? QString() : QStringLiteral("в файле ") + path; // empty: it was there
             if (!existing.exists())
                 SafeFile::replace(path, download.out, &failure);
             else if (!existing.open(QIODevice::ReadOnly) || existing.readAll() != download.out)
                 failure = QStringLiteral("файл ключа %1 уже есть и содержит другой ключ").arg(path);
         }
     }
+    if (failure.isEmpty() && !stored.isEmpty())
+        addedToSystem << QStringLiteral("ключ ") + keyUrl + QLatin1Char(' ') + stored;
     writeLog(failure.isEmpty() ? QStringLiteral("Добавлен новый ключ ") + keyUrl
                                : QStringLiteral("Не удалось добавить ключ ") + keyUrl + QStringLiteral(": ") + failure);
 }
@@ -147,6 +163,8 @@ void FormMain::addAptSources(QString line)
     // Written through a temporary file renamed over the old one, so the file is never left half written.
     QString why;
     ok = ok && SafeFile::replace(path, RepoCommands::editSourcesList(content, line), &why);
+    if (ok)
+        addedToSystem << QStringLiteral("строка «") + line + QStringLiteral("» в файле ") + path;
     writeLog(ok ? QStringLiteral("Добавлен новый репозиторий ") + line
                 : QStringLiteral("Не удалось изменить ") + path + QStringLiteral(", не добавлен репозиторий ") + line +
                       (why.isEmpty() ? QString() : QStringLiteral(": ") + why));

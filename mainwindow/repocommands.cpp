@@ -38,10 +38,40 @@ QStringList aptOptions()
 
 } // namespace
 
-TerminalCommand RepoCommands::updateCommand()
+TerminalCommand RepoCommands::updateCommand(const QString &statusFile)
 {
-    return {QString::fromLatin1(Sys::AptGet), aptOptions() << QStringLiteral("update"),
+    return {QString::fromLatin1(Sys::Sh),
+            QStringList{QStringLiteral("-c"), QString::fromLatin1(Sys::StatusScript), statusFile} + aptOptions() +
+                QStringList{QStringLiteral("update")},
             QString::fromLatin1(Sys::AptGetUpdate)};
+}
+
+QStringList RepoCommands::keyListArgs(const QString &homeDir)
+{
+    return {QStringLiteral("--batch"), QStringLiteral("--no-options"), QStringLiteral("--homedir"), homeDir,
+            QStringLiteral("--show-keys"), QStringLiteral("--with-colons")};
+}
+
+bool RepoCommands::listsPublicKey(const QByteArray &colonListing)
+{
+    for (const QByteArray &line : colonListing.split('\n'))
+        if (line.startsWith("pub:"))
+            return true;
+    return false;
+}
+
+QString RepoCommands::updateFailureNote(int exitStatus, const QStringList &added)
+{
+    if (exitStatus == 0 || added.isEmpty())
+        return QString();
+    QString note = exitStatus > 0 ? QStringLiteral("Обновление источников ПО (apt-get update) завершилось с ошибкой "
+                                                   "(код %1).").arg(exitStatus)
+                                  : QStringLiteral("Обновление источников ПО (apt-get update) не завершилось.");
+    note += QStringLiteral(" Перед ним в систему добавлено:\n");
+    for (const QString &entry : added)
+        note += QStringLiteral(" ") + entry + QLatin1Char('\n');
+    return note + QStringLiteral("Если ошибка связана с ними, удалите их, иначе apt-get update будет и дальше "
+                                 "завершаться с ошибкой.\n\n");
 }
 
 TerminalCommand RepoCommands::installCommand(const QString &package)

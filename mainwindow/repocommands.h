@@ -23,7 +23,7 @@ QStringList keyPipeArgs(const QString &url);
 QStringList keyDownloadArgs(const QString &url);
 
 /// The refresh of the package lists, for the terminal window; its header shows "apt-get update".
-TerminalCommand updateCommand();
+TerminalCommand updateCommand(const QString &statusFile);
 
 /// The installation of one package, for the terminal window: the name is one argument after "--".
 TerminalCommand installCommand(const QString &package);
@@ -34,6 +34,16 @@ QStringList simulateArgs(const QStringList &packages);
 /// Why a simulation says its packages cannot be installed; empty when apt exited 0 within its time. The reason is
 /// apt's first "E:" line, else the exit code with the first line it wrote; warnings alone never fail a package.
 QString simulationFailure(const ProcessResult &simulation);
+
+/// Arguments for gpg that list the keys of the data on its standard input, with homeDir as its private home.
+QStringList keyListArgs(const QString &homeDir);
+
+/// True when gpg's colon listing holds a public key.
+bool listsPublicKey(const QByteArray &colonListing);
+
+/// The summary's note after a refresh that failed (exit status, -1 when unknown) right after this run added
+/// repository entries to the system: which ones, and where, so the user can take them out again.
+QString updateFailureNote(int exitStatus, const QStringList &added);
 
 enum KeyKind { NotAKey, ArmoredKey, BinaryKey };
 

@@ -232,7 +232,7 @@ private slots:
             QVERIFY(pipe.size() == 4 && !pipe.at(1).contains(field) && pipe.at(3) == field);
         }
         // The runs that take the package manager's lock wait for it; nothing forces apt past its safety checks.
-        for (const TerminalCommand &c : {RepoCommands::installCommand("vlc"), RepoCommands::updateCommand()})
+        for (const TerminalCommand &c : {RepoCommands::installCommand("vlc"), RepoCommands::updateCommand("/status")})
             QVERIFY(c.args.contains("DPkg::Lock::Timeout=600") && !c.args.join(' ').contains("force-yes"));
     }
 

@@ -24,6 +24,21 @@ QString keyUrl(const QString &file) { return QStringLiteral("http://127.0.0.1:%1
 
 QStringList tmpFiles() { return QDir(QStringLiteral("/tmp")).entryList(QDir::Files | QDir::System | QDir::Hidden); }
 
+// A search path without apt-key while this lives, as on systems that no longer have it.
+struct PathWithoutAptKey {
+    const QByteArray oldPath = qgetenv("PATH");
+    PathWithoutAptKey()
+    {
+        const QString dir = QStringLiteral("/tmp/path-without-apt-key");
+        QDir().mkpath(dir);
+        for (const QString &program : QDir(QStringLiteral("/usr/bin")).entryList(QDir::Files | QDir::System))
+            if (program != QStringLiteral("apt-key"))
+                QFile::link(QStringLiteral("/usr/bin/") + program, dir + QLatin1Char('/') + program);
+        qputenv("PATH", dir.toUtf8() + ":/usr/sbin:/sbin");
+    }
+    ~PathWithoutAptKey() { qputenv("PATH", oldPath); }
+};
+
 } // namespace
 
 class TestWorkflow : public QObject
@@ -72,7 +87,8 @@ private slots:
         QVERIFY(AptFixture::makeKey(fixture.filePath(QStringLiteral("gnupg")), &armored, &binary));
         QVERIFY(AptFixture::signRepository(signedRepo, fixture.filePath(QStringLiteral("gnupg"))));
         QVERIFY(QDir().mkpath(served) && Support::writeFile(served + "/key.asc", armored) &&
-                Support::writeFile(served + "/key.gpg", binary) && Support::writeFile(served + "/page.asc", "<html>"));
+                Support::writeFile(served + "/key.gpg", binary) &&
+                Support::writeFile(served + "/fake.gpg", QByteArray("\x99\x01\x0d\x04", 4) + binary.mid(4, 40)));
         server.start(QStringLiteral("python3"), {"-m", "http.server", QString::number(Port), "--bind", "127.0.0.1",
                                                  "--directory", served});
         QTRY_VERIFY_WITH_TIMEOUT(runProgram("wget", {"-q", "-O", "/dev/null", keyUrl("key.asc")}).exitCode == 0, 15000);
@@ -132,6 +148,10 @@ private slots:
         const QString failure = QStringLiteral("Установка zv-missing невозможна:\n E: ");
         QCOMPARE(boxes->shown.at(2).count(failure), 2);
         QVERIFY(boxes->shown.at(2).contains("Установка zv-dashed невозможна:\n E: ") && !boxes->shown.at(2).contains(dashed));
+        // The refresh failed on the hostile line: the summary names what this check added, and where.
+        QVERIFY2(boxes->shown.at(2).startsWith("Обновление источников ПО (apt-get update) завершилось с ошибкой (код 100)."),
+                 qPrintable(boxes->shown.at(2)));
+        QVERIFY(boxes->shown.at(2).contains(" строка «" + hostile + "» в файле /etc/apt/sources.list\n"));
         QString log = Support::logText();
         QCOMPARE(log.count(failure), 2);
         QVERIFY(log.contains("]  Добавлен новый репозиторий " + line + '\n') && log.contains("]  Добавлен новый ключ " + keyUrl("key.asc") + '\n'));
@@ -162,6 +182,35 @@ private slots:
         runCheck(w);
         QCOMPARE(states(w), (QList<RowState>{RowState::Marked, RowState::Installed, RowState::Marked}));
         QCOMPARE(boxes->shown, QStringList());
+    }
+
+    // Without apt-key the key is stored where apt reads keys, once gpg has read it as a key; a file of the same
+    // name that holds another key is never overwritten.
+    void keyWithoutAptKey_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("stored"); // in the trusted folder; empty: nothing
+        QTest::newRow("binary key") << "key.gpg" << "zaviron-127.0.0.1-key.gpg";
+        QTest::newRow("starts like a key, is none") << "fake.gpg" << QString();
+    }
+    void keyWithoutAptKey()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, stored);
+        const QString folder = QString::fromLatin1(Sys::TrustedKeysDir) + '/';
+        QDir(folder).removeRecursively();
+        const PathWithoutAptKey path;
+        QVERIFY(!programExists("apt-key"));
+        FormMain w;
+        w.addDataKey(keyUrl(file));
+        QCOMPARE(QDir(folder).entryList(QDir::Files), stored.isEmpty() ? QStringList() : QStringList{stored});
+        QVERIFY(Support::logText().contains((stored.isEmpty() ? "]  Не удалось добавить ключ " : "]  Добавлен новый ключ ") + keyUrl(file)));
+        if (!stored.isEmpty()) {
+            QCOMPARE(Support::readAll(folder + stored), Support::readAll(served + '/' + file));
+            QVERIFY(Support::writeFile(folder + stored, "another key\n"));
+            w.addDataKey(keyUrl(file));
+            QCOMPARE(Support::readAll(folder + stored), QByteArray("another key\n"));
+        }
     }
 
     // Nothing marked: nothing is simulated, the user is told, the window closes and the lock goes.
