@@ -2,6 +2,7 @@
 // repository brought in by a sources line and refreshed in the terminal window, a package whose maintainer script
 // fails, packages nobody has, hostile text in every field, and signing keys served over HTTP on the loopback.
 #include <QDir>
+#include <QPointer>
 #include <QProcess>
 #include <QtTest>
 
@@ -13,6 +14,10 @@
 #include "app/timing.h"
 #include "mainwindow/formmain.h"
 #include "mainwindow/packagestatus.h"
+#include "terminal/formterminal.h"
+#include "terminal/termwidget.h"
+#include "terminal/termwidgetholder.h"
+#include "terminal/termwidgetimpl.h"
 
 using Support::entry;
 
@@ -81,6 +86,13 @@ private slots:
         QByteArray armored, binary;
         QVERIFY(AptFixture::buildPackage(repo, "zv-local") && AptFixture::buildPackage(repo, "zv-extra"));
         QVERIFY(AptFixture::buildPackage(repo, "zv-bad", {{"postinst", "#!/bin/sh\necho failing on purpose >&2\nexit 1\n"}}));
+        // Asks at critical priority, as a licence does; its maintainer script fails unless the answer is yes.
+        const QByteArray confmodule = "#!/bin/sh\nset -e\n. /usr/share/debconf/confmodule\n";
+        QVERIFY(AptFixture::buildPackage(repo, "zv-question",
+            {{"templates", "Template: zv-question/accept\nType: boolean\nDefault: false\nDescription: Accept the zv licence?\n"
+                           " A question the user must answer.\n"},
+             {"config", confmodule + "db_input critical zv-question/accept || true\ndb_go\n"},
+             {"postinst", confmodule + "db_get zv-question/accept\n[ \"$RET\" = true ]\n"}}));
         QVERIFY(AptFixture::indexRepository(repo));
         QVERIFY(AptFixture::buildPackage(signedRepo, QStringLiteral("zv-signed")));
         QVERIFY(AptFixture::indexRepository(signedRepo));
@@ -182,6 +194,39 @@ private slots:
         runCheck(w);
         QCOMPARE(states(w), (QList<RowState>{RowState::Marked, RowState::Installed, RowState::Marked}));
         QCOMPARE(boxes->shown, QStringList());
+    }
+
+    // A package's question shows in the terminal window, which stays open; keystrokes sent there answer it and
+    // the run goes on to its end.
+    void questionAnsweredInTheTerminal()
+    {
+        QVERIFY(AptFixture::onlySources("deb [trusted=yes] file:" + repo.toUtf8() + " ./\n") && AptFixture::aptUpdate());
+        QVERIFY(work->writeCatalogue({entry("Q", "zv-question")}));
+        // As under the launcher, whose pkexec passes no DEBIAN_FRONTEND: debconf picks its interactive front end.
+        const QByteArray frontend = qgetenv("DEBIAN_FRONTEND");
+        qunsetenv("DEBIAN_FRONTEND");
+        const auto restore = qScopeGuard([&] { if (!frontend.isEmpty()) qputenv("DEBIAN_FRONTEND", frontend); });
+        FormMain w;
+        QMetaObject::invokeMethod(&w, "ok");
+        QPointer<QTermWidget> terminal;
+        const auto screen = [&terminal] {
+            terminal = nullptr;
+            for (QWidget *window : QApplication::topLevelWidgets())
+                if (auto *t = qobject_cast<FormTerminal *>(window))
+                    terminal = t->consoleTabulator->terminalHolder()->terminal()->impl();
+            if (!terminal)
+                return QString();
+            terminal->setSelectionStart(0, 0);
+            terminal->setSelectionEnd(terminal->screenLinesCount() - 1, terminal->screenColumnsCount() - 1);
+            return terminal->selectedText();
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(screen().contains("Accept the zv licence?"), qPrintable(screen() + Support::logText()), 60000);
+        QTest::qWait(1000);
+        QVERIFY(w.rowState(0) == RowState::Installing && terminal->window()->isVisible());
+        terminal->sendText("yes\r");
+        QTRY_COMPARE_WITH_TIMEOUT(w.ButtonCancel->text(), QStringLiteral("Закрыть"), 120000);
+        QCOMPARE(w.rowState(0), RowState::Done);
+        QCOMPARE(w.Table->item(0, ColStatus)->text(), QStringLiteral("Закончена установка ПО"));
     }
 
     // Without apt-key the key is stored where apt reads keys, once gpg has read it as a key; a file of the same
