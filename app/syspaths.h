@@ -22,7 +22,6 @@ inline constexpr const char *DpkgQuery = "dpkg-query";
 inline constexpr const char *AptGet = "apt-get";
 inline constexpr const char *AptAddRepository = "apt-add-repository";
 inline constexpr const char *AptKey = "apt-key";
-inline constexpr const char *Wget = "wget";
 inline constexpr const char *Gpg = "gpg";
 inline constexpr const char *Pidof = "pidof";
 inline constexpr const char *Sh = "sh";
@@ -43,6 +42,10 @@ inline constexpr const char *AptLockTimeout = "DPkg::Lock::Timeout=600";
 // Fetches a signing key into apt-key: a fixed script, the key URL is its first positional parameter.
 inline constexpr const char *KeyPipeScript =
     "wget --quiet --timeout=20 --tries=2 -O - -- \"$1\" | head -c 1048576 | apt-key add -";
+// Fetches a signing key to standard output, one byte past the limit at most, and says wget's exit status as the
+// last line of standard error ("wget: N"): a fixed script, the key URL is its first positional parameter.
+inline constexpr const char *KeyDownloadScript =
+    "{ wget --quiet --timeout=20 --tries=2 -O - -- \"$1\"; echo \"wget: $?\" >&2; } | head -c 1048577";
 // A signing key is far smaller than this; a larger download is refused.
 inline constexpr int KeyMaxBytes = 1024 * 1024;
 

@@ -105,11 +105,9 @@ void FormMain::addDataKey(QString keyUrl)
         failure = runProgram(QString::fromLatin1(Sys::Sh), RepoCommands::keyPipeArgs(keyUrl)).failure();
     } else {
         // Without apt-key the key goes where apt reads keys itself; a download that is no key is not stored.
-        const ProcessResult download = runProgram(QString::fromLatin1(Sys::Wget), RepoCommands::keyDownloadArgs(keyUrl));
+        const ProcessResult download = runProgram(QString::fromLatin1(Sys::Sh), RepoCommands::keyDownloadArgs(keyUrl));
         const RepoCommands::KeyKind kind = RepoCommands::keyKind(download.out);
-        failure = download.failure();
-        if (failure.isEmpty() && download.out.size() > Sys::KeyMaxBytes)
-            failure = QStringLiteral("загруженный файл больше %1 КиБ").arg(Sys::KeyMaxBytes / 1024);
+        failure = RepoCommands::keyDownloadFailure(download);
         if (failure.isEmpty() && kind == RepoCommands::NotAKey)
             failure = QStringLiteral("загруженный файл не является ключом");
         if (failure.isEmpty()) {
@@ -124,15 +122,26 @@ void FormMain::addDataKey(QString keyUrl)
         if (failure.isEmpty()) {
             const QString dir = QString::fromLatin1(Sys::TrustedKeysDir);
             QDir().mkpath(dir);
-            // A key file of the same name that holds another key is never overwritten: the catalogue could
-            // otherwise swap the key of a repository the system already trusts.
-            const QString path = dir + QLatin1Char('/') + RepoCommands::keyFileName(keyUrl, kind);
-            QFile existing(path);
-            stored = existing.exists() ? QString() : QStringLiteral("в файле ") + path; // empty: it was there
-            if (!existing.exists())
-                SafeFile::replace(path, download.out, &failure);
-            else if (!existing.open(QIODevice::ReadOnly) || existing.readAll() != download.out)
-                failure = QStringLiteral("файл ключа %1 уже есть и содержит другой ключ").arg(path);
+            // A file of the same name that holds another key is never overwritten: the catalogue could otherwise
+            // swap the key of a repository the system already trusts. This key then takes the next free name.
+            const QString name = RepoCommands::keyFileName(keyUrl, kind);
+            const int dot = name.lastIndexOf(QLatin1Char('.'));
+            for (int n = 1; n <= 100; ++n) {
+                const QString path = dir + QLatin1Char('/') +
+                                     (n == 1 ? name : name.left(dot) + QStringLiteral("-%1").arg(n) + name.mid(dot));
+                QFile existing(path);
+                if (existing.exists() && existing.open(QIODevice::ReadOnly) && existing.readAll() == download.out) {
+                    stored.clear(); // the same key is there already
+                    break;
+                }
+                if (!existing.exists()) {
+                    stored = QStringLiteral("в файле ") + path;
+                    SafeFile::replace(path, download.out, &failure);
+                    break;
+                }
+                if (n == 100)
+                    failure = QStringLiteral("нет свободного имени для файла ключа %1").arg(name);
+            }
         }
     }
     if (failure.isEmpty() && !stored.isEmpty())

@@ -20,9 +20,23 @@ QStringList RepoCommands::keyPipeArgs(const QString &url)
 
 QStringList RepoCommands::keyDownloadArgs(const QString &url)
 {
-    // A server that does not answer ends the download after 20 s and one retry, not after wget's 15 minutes.
-    return {QStringLiteral("--quiet"), QStringLiteral("--timeout=20"), QStringLiteral("--tries=2"), QStringLiteral("-O"),
-            QStringLiteral("-"), QStringLiteral("--"), url};
+    // A server that does not answer ends the download after 20 s and one retry, not after wget's 15 minutes; one
+    // that sends without end is cut off past the limit, so the download never fills the memory.
+    return {QStringLiteral("-c"), QString::fromLatin1(Sys::KeyDownloadScript), QString::fromLatin1(Sys::Sh), url};
+}
+
+QString RepoCommands::keyDownloadFailure(const ProcessResult &download)
+{
+    if (!download.succeeded())
+        return download.failure();
+    if (download.out.size() > Sys::KeyMaxBytes)
+        return QStringLiteral("загруженный файл больше %1 КиБ").arg(Sys::KeyMaxBytes / 1024);
+    const QByteArray err = download.err.trimmed();
+    const QByteArray status = err.mid(err.lastIndexOf('\n') + 1);
+    if (status != "wget: 0")
+        return status.startsWith("wget: ") ? QStringLiteral("wget: код завершения ") + QString::fromLatin1(status.mid(6))
+                                           : QStringLiteral("wget не завершился");
+    return QString();
 }
 
 namespace {

@@ -35,6 +35,10 @@ QStringList simulateArgs(const QStringList &packages);
 /// apt's first "E:" line, else the exit code with the first line it wrote; warnings alone never fail a package.
 QString simulationFailure(const ProcessResult &simulation);
 
+/// Why a key download (the run of keyDownloadArgs) gives no key to store, or an empty string when its data may be
+/// one: the script failed or timed out, wget failed, or more than the limit came.
+QString keyDownloadFailure(const ProcessResult &download);
+
 /// Arguments for gpg that list the keys of the data on its standard input, with homeDir as its private home.
 QStringList keyListArgs(const QString &homeDir);
 

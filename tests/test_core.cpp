@@ -225,11 +225,11 @@ private slots:
     {
         for (const QString &field : {QStringLiteral("-oAPT::Update::Pre-Invoke::=touch /tmp/x"),
                                      QStringLiteral("x; reboot $(id) `id` | tee > /tmp/y \"'\nb")}) {
-            for (const QStringList &args : {RepoCommands::ppaArgs(field), RepoCommands::keyDownloadArgs(field),
-                                            RepoCommands::simulateArgs({field}), RepoCommands::installCommand(field).args})
+            for (const QStringList &args : {RepoCommands::ppaArgs(field), RepoCommands::simulateArgs({field}),
+                                            RepoCommands::installCommand(field).args})
                 QVERIFY(args.last() == field && args.at(args.size() - 2) == "--" && args.count(field) == 1);
-            const QStringList pipe = RepoCommands::keyPipeArgs(field);
-            QVERIFY(pipe.size() == 4 && !pipe.at(1).contains(field) && pipe.at(3) == field);
+            for (const QStringList &pipe : {RepoCommands::keyPipeArgs(field), RepoCommands::keyDownloadArgs(field)})
+                QVERIFY(pipe.size() == 4 && !pipe.at(1).contains(field) && pipe.at(3) == field);
         }
         // The runs that take the package manager's lock wait for it; nothing forces apt past its safety checks.
         for (const TerminalCommand &c : {RepoCommands::installCommand("vlc"), RepoCommands::updateCommand("/status")})
@@ -308,6 +308,28 @@ private slots:
         const RepoCommands::KeyKind kind = RepoCommands::keyKind(fetch<QByteArray>("data"));
         QCOMPARE(kind == RepoCommands::NotAKey, name.isEmpty());
         QCOMPARE(RepoCommands::keyFileName(fetch<QString>("url"), kind), name);
+    }
+
+    // A key download is judged by the script's end, wget's own status on its last line of errors, and the size.
+    void keyDownload_data()
+    {
+        QTest::addColumn<QByteArray>("err");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("fetched") << QByteArray("wget: 0\n") << 1000 << QString();
+        QTest::newRow("server error") << QByteArray("wget: 8\n") << 0 << "wget: код завершения 8";
+        QTest::newRow("a forged status before the real one") << QByteArray("wget: 0\nwget: 4\n") << 0 << "wget: код завершения 4";
+        QTest::newRow("past the limit") << QByteArray("wget: 141\n") << 1024 * 1024 + 1 << "загруженный файл больше 1024 КиБ";
+        QTest::newRow("no status") << QByteArray() << 10 << "wget не завершился";
+    }
+    void keyDownload()
+    {
+        ProcessResult download;
+        download.started = download.finished = true;
+        download.exitCode = 0;
+        download.err = fetch<QByteArray>("err");
+        download.out = QByteArray(fetch<int>("size"), 'k');
+        QTEST(RepoCommands::keyDownloadFailure(download), "reason");
     }
 
     // apt is judged by its exit status; its reason is the first "E:" line. The summary rewords one known message.

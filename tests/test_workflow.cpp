@@ -6,6 +6,9 @@
 #include <QProcess>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "tests/support/support.h"
 
 #include "app/process.h"
@@ -100,7 +103,10 @@ private slots:
         QVERIFY(AptFixture::signRepository(signedRepo, fixture.filePath(QStringLiteral("gnupg"))));
         QVERIFY(QDir().mkpath(served) && Support::writeFile(served + "/key.asc", armored) &&
                 Support::writeFile(served + "/key.gpg", binary) &&
-                Support::writeFile(served + "/fake.gpg", QByteArray("\x99\x01\x0d\x04", 4) + binary.mid(4, 40)));
+                Support::writeFile(served + "/fake.gpg", QByteArray("\x99\x01\x0d\x04", 4) + binary.mid(4, 40)) &&
+                Support::writeFile(served + "/page.asc", "<html>moved</html>") &&
+                Support::writeFile(served + "/cut.gpg", binary.left(binary.size() / 2)) &&
+                Support::writeFile(served + "/big.gpg", binary + QByteArray(5 << 20, 'x')));
         server.start(QStringLiteral("python3"), {"-m", "http.server", QString::number(Port), "--bind", "127.0.0.1",
                                                  "--directory", served});
         QTRY_VERIFY_WITH_TIMEOUT(runProgram("wget", {"-q", "-O", "/dev/null", keyUrl("key.asc")}).exitCode == 0, 15000);
@@ -196,9 +202,9 @@ private slots:
         QCOMPARE(boxes->shown, QStringList());
     }
 
-    // A package's question shows in the terminal window, which stays open; keystrokes sent there answer it and
-    // the run goes on to its end.
-    void questionAnsweredInTheTerminal()
+    // The package manager busy, then a question: apt waits in the terminal and says who holds the lock, goes on
+    // once it is let go, and the package's question, asked there, is answered by keystrokes sent there.
+    void busyThenAQuestionInTheTerminal()
     {
         QVERIFY(AptFixture::onlySources("deb [trusted=yes] file:" + repo.toUtf8() + " ./\n") && AptFixture::aptUpdate());
         QVERIFY(work->writeCatalogue({entry("Q", "zv-question")}));
@@ -206,6 +212,11 @@ private slots:
         const QByteArray frontend = qgetenv("DEBIAN_FRONTEND");
         qunsetenv("DEBIAN_FRONTEND");
         const auto restore = qScopeGuard([&] { if (!frontend.isEmpty()) qputenv("DEBIAN_FRONTEND", frontend); });
+        const int lock = ::open("/var/lib/dpkg/lock-frontend", O_RDWR | O_CREAT | O_CLOEXEC, 0640);
+        struct flock held = {};
+        held.l_type = F_WRLCK;
+        QVERIFY(lock >= 0 && ::fcntl(lock, F_SETLK, &held) == 0); // as another apt does while it works
+        auto release = qScopeGuard([lock] { ::close(lock); });
         FormMain w;
         QMetaObject::invokeMethod(&w, "ok");
         QPointer<QTermWidget> terminal;
@@ -220,6 +231,12 @@ private slots:
             terminal->setSelectionEnd(terminal->screenLinesCount() - 1, terminal->screenColumnsCount() - 1);
             return terminal->selectedText();
         };
+        QTRY_VERIFY2_WITH_TIMEOUT(screen().contains("lock-frontend. It is held by process " + QString::number(::getpid())),
+                                  qPrintable(screen()), 60000);
+        QTest::qWait(1500);
+        QVERIFY(w.rowState(0) == RowState::Installing && !screen().contains("Accept the zv licence?"));
+        release.dismiss();
+        ::close(lock);
         QTRY_VERIFY2_WITH_TIMEOUT(screen().contains("Accept the zv licence?"), qPrintable(screen() + Support::logText()), 60000);
         QTest::qWait(1000);
         QVERIFY(w.rowState(0) == RowState::Installing && terminal->window()->isVisible());
@@ -229,14 +246,17 @@ private slots:
         QCOMPARE(w.Table->item(0, ColStatus)->text(), QStringLiteral("Закончена установка ПО"));
     }
 
-    // Without apt-key the key is stored where apt reads keys, once gpg has read it as a key; a file of the same
-    // name that holds another key is never overwritten.
+    // Without apt-key the key is stored where apt reads keys, once gpg has read it as a key and it is not too large;
+    // a file of the same name that holds another key is never overwritten.
     void keyWithoutAptKey_data()
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("stored"); // in the trusted folder; empty: nothing
         QTest::newRow("binary key") << "key.gpg" << "zaviron-127.0.0.1-key.gpg";
         QTest::newRow("starts like a key, is none") << "fake.gpg" << QString();
+        QTest::newRow("an error page") << "page.asc" << QString();
+        QTest::newRow("a truncated key") << "cut.gpg" << QString();
+        QTest::newRow("5 MiB") << "big.gpg" << QString();
     }
     void keyWithoutAptKey()
     {
@@ -253,8 +273,9 @@ private slots:
         if (!stored.isEmpty()) {
             QCOMPARE(Support::readAll(folder + stored), Support::readAll(served + '/' + file));
             QVERIFY(Support::writeFile(folder + stored, "another key\n"));
-            w.addDataKey(keyUrl(file));
+            w.addDataKey(keyUrl(file)); // takes the next free name
             QCOMPARE(Support::readAll(folder + stored), QByteArray("another key\n"));
+            QCOMPARE(Support::readAll(folder + QString(stored).replace(".gpg", "-2.gpg")), Support::readAll(served + '/' + file));
         }
     }
 
