@@ -42,16 +42,14 @@ private:
 };
 
 /// Answers every message box the program runs: records its text and informative text (joined by "|"), then
-/// answers Yes-No boxes with yes() and every other box with Close. While it lives it is the only answerer.
+/// answers Yes-No boxes with answerYes and every other box with Close. While it lives it is the only answerer.
 class Boxes
 {
 public:
     Boxes();
     ~Boxes();
-    QStringList shown;          ///< "text|informative" of every box, in order
-    bool answerYes = true;      ///< the answer to a box that has Yes and No
-    bool reallyRun = false;     ///< true: the box is exec()'d and answered by a click, as a user would
-    void clear() { shown.clear(); }
+    QStringList shown;     ///< "text|informative" of every box, in order
+    bool answerYes = true; ///< the answer to a box that has Yes and No
 };
 
 } // namespace Support
