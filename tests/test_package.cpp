@@ -131,12 +131,13 @@ private slots:
         QVERIFY2(r.exitCode == 0 && !out.contains(QRegularExpression("(error|warning):")), qPrintable(out));
     }
 
+    // No error and no warning but one: the start-up removes dpkg's stale lock file, which lintian flags.
     void lintianFindsNoError()
     {
         const ProcessResult r = runProgram("lintian", {deb}, 300000);
         const QString out = QString::fromUtf8(r.out + r.err);
-        QVERIFY2(r.finished && r.exitCode == 0 && !out.contains(QRegularExpression("^E: ", QRegularExpression::MultilineOption)),
-                 qPrintable(out));
+        const QRegularExpression flagged("^[EW]: (?!zaviron: uses-dpkg-database-directly )", QRegularExpression::MultilineOption);
+        QVERIFY2(r.finished && r.exitCode == 0 && !out.contains(flagged), qPrintable(out));
     }
 
     void afterInstall_data()
