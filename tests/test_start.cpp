@@ -1,4 +1,5 @@
-// The start window's checks in the sandbox with the real sed and pidof, and the chain that hands over to the main window.
+// The start window's checks in the sandbox with the real sed and pidof, the chain that hands over to the main
+// window, the lock file, and a second start of the program while this one runs.
 #include <QApplication>
 #include <QtTest>
 
@@ -14,6 +15,7 @@
 #include "app/syspaths.h"
 #include "app/timing.h"
 #include "catalogue/cataloguecodec.h"
+#include "catalogue/formadd.h"
 #include "mainwindow/formmain.h"
 
 namespace {
@@ -94,6 +96,25 @@ QStringList runChain()
     return seen;
 }
 
+const QString SecondInstance = "  Уже запущен один экземпляр программы. Закройте запущенную программу, блокирующий "
+                               "файл: /tmp/zaviron.lock удаляется.";
+// A second start of the program: it prints the text of every box it shows and ends when its windows have closed.
+int secondStart()
+{
+    Timing::setScale(0.01);
+    MessageBoxes::setAnswerer([](QMessageBox *box) { return ::printf("%s\n", qPrintable(box->text())), 0; });
+    FormStart start;
+    start.show();
+    QTimer::singleShot(15000, [] { QApplication::closeAllWindows(); });
+    return QApplication::exec();
+}
+
+QString startAgain()
+{
+    QProcess again;
+    again.start(QCoreApplication::applicationFilePath(), {"--start"});
+    return again.waitForFinished(20000) ? again.readAllStandardOutput() : "<not ended>";
+}
 } // namespace
 
 class TestStart : public QObject
@@ -192,6 +213,44 @@ private slots:
         // The package locks are gone, and the lock file too: the main window's way out removes it.
         QVERIFY(!SafeFile::exists(DpkgLock) && !SafeFile::exists(AptLock) && !SafeFile::exists(LockFile));
     }
+    // The first instance (this process) holds the lock from its start window on. A second start is refused while
+    // its main window is open, and leaves its lock file in /tmp; and while its entry dialog is open, after the
+    // main window's way out has removed that file.
+    void secondStartRefused()
+    {
+        Support::WorkDir work;
+        g_boxes.clear();
+        Timing::setScale(1000); // no step of the chain runs by itself
+        FormStart start;
+        start.checkFileName();
+        QVERIFY(Support::writeFile(Sys::LockFile, "4242\n"));
+        auto *main = new FormMain();
+        QCOMPARE(startAgain(), SecondInstance + '\n');
+        QCOMPARE(Support::readAll(Sys::LockFile), QByteArray("4242\n"));
+        QString inDialog;
+        QTimer::singleShot(0, [&] {
+            QWidget *dialog = QApplication::activeModalWidget();
+            inDialog = qobject_cast<FormAdd *>(dialog) ? startAgain() : "<no add dialog>";
+            if (dialog)
+                dialog->close();
+        });
+        main->ButtonAdd->click();
+        QCOMPARE(inDialog, SecondInstance + '\n');
+        QCOMPARE(g_boxes, QStringList());
+        delete main;
+    }
+
+    // A hard link to a file of root's, planted at the lock file's fixed name: the lock step makes a file of its own.
+    void lockFileNotWrittenThroughAHardLink()
+    {
+        const QString target = "/tmp/zv-target"; // a hard link cannot leave the file system that /tmp lies on
+        QFile::remove(Sys::LockFile);
+        QVERIFY(Support::writeFile(target, "keep me\n") && ::link(QFile::encodeName(target), Sys::LockFile) == 0);
+        Timing::setScale(1000);
+        FormStart().openLockFile();
+        QCOMPARE(Support::readAll(target), QByteArray("keep me\n"));
+        QVERIFY(QFileInfo(Sys::LockFile).isFile() && Support::readAll(Sys::LockFile) != "keep me\n");
+    }
 };
 
 int main(int argc, char **argv)
@@ -205,6 +264,8 @@ int main(int argc, char **argv)
         return 0;
     }
     QApplication app(argc, argv);
+    if (argc == 2 && qstrcmp(argv[1], "--start") == 0)
+        return secondStart();
     TestStart suite;
     return QTest::qExec(&suite, argc, argv);
 }

@@ -1,6 +1,10 @@
 // The main window and the entry dialogs in the sandbox, with boxes that really run: start-up, the check box, adding,
-// editing and deleting through the buttons (on a read-only and on a full file system too), and the way out.
+// editing and deleting through the buttons (on a read-only and on a full file system too, and with a damaged
+// catalogue, which is never written), a title's markup shown as text, a screen lower than the window, the way out.
+#include <QPointer>
 #include <QProcess>
+#include <QScreen>
+#include <QTextDocument>
 #include <QtTest>
 
 #include <csignal>
@@ -57,6 +61,15 @@ template <class T> struct Watch {
     QTimer timer;
 };
 
+// A text as its label shows it to the user: rich text rendered, plain text as it stands.
+QString shown(const QString &text, Qt::TextFormat format)
+{
+    QTextDocument document;
+    document.setHtml(text);
+    const bool rich = format == Qt::RichText || (format == Qt::AutoText && Qt::mightBeRichText(text));
+    return rich ? document.toPlainText() : text;
+}
+
 } // namespace
 
 class TestWindow : public QObject
@@ -72,7 +85,7 @@ private slots:
     {
         QVERIFY2(qEnvironmentVariableIsSet("ZAVIRON_SANDBOX"), "this suite touches system paths: run it sandboxed");
         MessageBoxes::setAnswerer([this](QMessageBox *box) {
-            boxes << (box->text() + QLatin1Char('|') + box->informativeText());
+            boxes << shown(box->text(), box->textFormat()) + '|' + shown(box->informativeText(), Qt::AutoText);
             QTimer::singleShot(0, box, [this, box] { // the box really runs
                 if (QAbstractButton *b = box->button(QMessageBox::StandardButton(answer)))
                     return b->click();
@@ -101,7 +114,7 @@ private slots:
         QVERIFY(dir.writeCatalogue({Support::entry("A", "gdm3-"), Support::entry("B", "/tmp/<b>x.deb"), Support::entry("C", "zv-absent")}));
         FormMain w;
         QCOMPARE(boxes.size(), 2);
-        QVERIFY2(boxes.at(1).contains("/tmp/&lt;b&gt;x.deb"), qPrintable(boxes.at(1)));
+        QVERIFY2(boxes.at(1).contains("/tmp/<b>x.deb"), qPrintable(boxes.at(1))); // shown as written
         QVERIFY(w.isVisible() && !w.ButtonOK->isEnabled() && w.ButtonCheck->isEnabled());
         QCOMPARE(w.installLabel->text(), QStringLiteral("Выполнена проверка статуса всех программ из базы (dataSoftware.db)."));
         QVERIFY(w.rowState(0) == RowState::NotInstallable && w.rowState(1) == RowState::NotInstallable);
@@ -208,6 +221,82 @@ private slots:
         QVERIFY(!ok->isEnabled());
         QTest::keyClicks(field(&add, 0), " ");
         QVERIFY(ok->isEnabled());
+    }
+
+    // Three entries with a bad length word after them, or a title with markup: whatever the user does, the
+    // catalogue's bytes stay as they were, and the boxes say why.
+    void catalogueUnchanged_data()
+    {
+        QTest::addColumn<QString>("button");  // in the main window, the first row current
+        QTest::addColumn<QString>("confirm"); // in the dialog, once the catalogue is damaged behind it
+        QTest::addColumn<QString>("title");   // of the first entry
+        QTest::addColumn<QString>("box");
+        const QString damaged = "Файл списка программ dataSoftware.db повреждён после записи 3. Ничего не записано.|";
+        QTest::newRow("damaged: add") << "ButtonAdd" << "" << "a" << damaged + "Список программ не изменён.";
+        QTest::newRow("damaged: edit") << "ButtonEdit" << "" << "a" << damaged + "Список программ не изменён.";
+        QTest::newRow("damaged: delete") << "ButtonDelete" << "" << "a" << damaged + "Список программ не изменён.";
+        QTest::newRow("damaged while adding") << "ButtonAdd" << "ButtonOK" << "a" << damaged + "Запись не сохранена.";
+        const QString markup = "<b>x</b><img src=\"/dev/zero\">&amp;";
+        QTest::newRow("markup in a title: delete, Нет")
+            << "ButtonDelete" << "" << markup << "Вы действительно хотите удалить программу " + markup + " из списка?|";
+    }
+    void catalogueUnchanged()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, confirm);
+        QFETCH(QString, title);
+        answer = QMessageBox::No;
+        Support::WorkDir work;
+        QVERIFY(work.writeCatalogue({Support::entry(title, "zv-a"), Support::entry("b", "zv-b"),
+                                     Support::entry("c", "zv-c")}));
+        const QByteArray damaged = Support::readAll(Catalogue) + QByteArray("\0\0\0\7xxxxxxx", 11);
+        const bool spoilLater = !confirm.isEmpty();
+        QVERIFY(title != "a" || spoilLater || Support::writeFile(Catalogue, damaged));
+        const QByteArray before = spoilLater ? damaged : Support::readAll(Catalogue);
+        QPointer<FormMain> first = new FormMain();
+        first->setAttribute(Qt::WA_DeleteOnClose);
+        first->Table->setCurrentCell(0, 1);
+        boxes.clear(); // the damaged entry's package field is no package name: the window has said so
+        int dialogs = 0;
+        QTimer poll; // works the windows that open inside the click: a dialog, a main window after it
+        connect(&poll, &QTimer::timeout, [&] {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                if (!w->isVisible() || w == first)
+                    continue;
+                if ((qobject_cast<FormAdd *>(w) || qobject_cast<FormEdit *>(w)) && dialogs++ == 0 && spoilLater) {
+                    QVERIFY(Support::writeFile(Catalogue, damaged));
+                    w->findChild<QLineEdit *>("lineEditTitle")->setText("новая");
+                    w->findChild<QPushButton *>(confirm)->click();
+                }
+                w->close(); // the window's close control: out without a main window
+            }
+        });
+        poll.start(10);
+        first->findChild<QPushButton *>(button)->click();
+        QCOMPARE(dialogs, spoilLater ? 1 : 0);
+        QTEST(boxes.join('\n'), "box");
+        QCOMPARE(Support::readAll(Catalogue), before);
+        if (first)
+            first->close();
+    }
+
+    // On a screen lower than the window (offscreen: 800 x 600; a second run under Xvfb: 1366 x 768).
+    void everyButtonOnTheScreen()
+    {
+        Support::WorkDir work;
+        QVERIFY(work.writeCatalogue({Support::entry("a", "zv-a")}));
+        FormMain w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QRect screen = w.screen()->availableGeometry();
+        const QString size = qgetenv("ZAVIRON_SCREEN"); // the size this run was started with, when given
+        QVERIFY(size.isEmpty() || size == QString("%1x%2").arg(screen.width()).arg(screen.height()));
+        QVERIFY(screen.height() < 800 && w.frameGeometry().height() <= screen.height());
+        for (QPushButton *b : w.findChildren<QPushButton *>()) {
+            const QRect at(b->mapToGlobal(QPoint(0, 0)), b->size());
+            QVERIFY2(screen.contains(at) && w.rect().contains(b->geometry()), qPrintable(b->objectName()));
+        }
+        QVERIFY(w.Table->geometry().bottom() < w.ButtonAdd->y()); // the table got shorter, not hidden behind them
+        w.close();
     }
 
     // The way out removes the lock file and ends only the apt-get this program started.
