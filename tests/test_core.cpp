@@ -1,11 +1,15 @@
-// The window-free core: the catalogue file's layout, package names and dpkg's status, the workflow's decisions, the
-// argument lists, the sources.list edit, key files, the reading of apt's answer and the running text.
+// The window-free core: the catalogue file's layout and whose catalogue is used, package names and dpkg's status, the
+// workflow's decisions, the argument lists, the sources.list edit, key files, the reading of apt's answer, the
+// running text, log lines that stay one entry each, and windows fitted to small screens.
 #include <QtTest>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "app/logline.h"
 #include "app/safefile.h"
+#include "app/screenfit.h"
+#include "catalogue/catalogueaccess.h"
 #include "catalogue/cataloguecodec.h"
 #include "mainwindow/packagestatus.h"
 #include "mainwindow/repocommands.h"
@@ -38,6 +42,7 @@ template <class T> T fetch(const char *column) { return *static_cast<T *>(QTest:
 class TestCore : public QObject
 {
     Q_OBJECT
+    QTemporaryDir dir;
 
 private slots:
     // One entry byte for byte: big-endian length words, UTF-16BE text, the three empty optional fields.
@@ -82,8 +87,8 @@ private slots:
     // Files: texts come back exactly, an append adds one record at the end, an empty table leaves an empty file.
     void catalogueFile()
     {
-        Support::WorkDir dir;
-        const QString path = dir.path() + QStringLiteral("/dataSoftware.db");
+        Support::WorkDir work;
+        const QString path = work.path() + QStringLiteral("/dataSoftware.db");
         const CatalogueEntry odd = fields({"  VLC ", "«плеер» \U0001F600", "vim emacs", "ppa:a/b", "https://k/", "deb x"});
         QVERIFY(CatalogueCodec::appendEntry(path, odd)); // creates the file
         QVERIFY(CatalogueCodec::appendEntry(path, fields({"second"})));
@@ -100,15 +105,15 @@ private slots:
     // link and leaves no temporary file beside it.
     void rewriteKeepsModeAndOwner()
     {
-        Support::WorkDir dir;
-        const QByteArray path = QFile::encodeName(dir.path() + "/sources.list");
+        Support::WorkDir work;
+        const QByteArray path = QFile::encodeName(work.path() + "/sources.list");
         QVERIFY(Support::writeFile(path, "old\n") && ::chmod(path, 0640) == 0 && ::chown(path, 1, 4) == 0);
-        QVERIFY(QFile::link("/etc/zv-nowhere", dir.path() + "/link"));
-        QVERIFY(SafeFile::replace(path, "new\n") && SafeFile::replace(dir.path() + "/link", "x"));
+        QVERIFY(QFile::link("/etc/zv-nowhere", work.path() + "/link"));
+        QVERIFY(SafeFile::replace(path, "new\n") && SafeFile::replace(work.path() + "/link", "x"));
         struct stat st;
         QVERIFY(::stat(path, &st) == 0 && (st.st_mode & 07777) == 0640 && st.st_uid == 1 && st.st_gid == 4);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System), (QStringList{"link", "sources.list"}));
-        QVERIFY(!QFileInfo("/etc/zv-nowhere").exists() && !QFileInfo(dir.path() + "/link").isSymLink());
+        QCOMPARE(QDir(work.path()).entryList(QDir::Files | QDir::Hidden | QDir::System), (QStringList{"link", "sources.list"}));
+        QVERIFY(!QFileInfo("/etc/zv-nowhere").exists() && !QFileInfo(work.path() + "/link").isSymLink());
     }
 
     void bundledCatalogueIsWellFormed()
@@ -386,6 +391,88 @@ private slots:
         QTEST(got, "shown");
         QTEST(RunningText::intervalMs(fetch<int>("speed")), "interval");
         QTEST(RunningText::scrollPosition(fetch<int>("rows"), fetch<int>("row")), "position");
+    }
+
+    // Whose catalogue is read and written: a plain file of ours, in a folder nobody else can write.
+    void catalogue_data()
+    {
+        QTest::addColumn<QString>("kind"); // what lies at the catalogue's name
+        QTest::addColumn<int>("fileMode");
+        QTest::addColumn<int>("dirMode");
+        QTest::addColumn<QString>("foreign"); // the file or the folder that another user owns
+        QTest::addColumn<QString>("refusal"); // words of why it must not be written; empty: it may be
+        QTest::newRow("our file in our folder") << "file" << 0644 << 0755 << "" << "";
+        QTest::newRow("missing file in our folder") << "missing" << 0 << 0700 << "" << "";
+        QTest::newRow("file writable by the group") << "file" << 0664 << 0755 << "" << "доступен для записи";
+        QTest::newRow("file of another user") << "file" << 0644 << 0755 << "file" << "Владелец файла";
+        QTest::newRow("link to our file") << "link" << 0 << 0755 << "" << "символической ссылкой";
+        QTest::newRow("a folder at its name") << "folder" << 0755 << 0755 << "" << "не является обычным файлом";
+        QTest::newRow("sticky folder all may write, as tmp") << "file" << 0644 << 01777 << "" << "доступна для записи";
+        QTest::newRow("folder of another user") << "missing" << 0 << 0755 << "folder" << "Владелец папки";
+    }
+    void catalogue()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, fileMode);
+        QFETCH(int, dirMode);
+        QFETCH(QString, foreign);
+        QFETCH(QString, refusal);
+        const QString folder = dir.filePath(QTest::currentDataTag()), path = folder + "/dataSoftware.db";
+        const QString good = dir.filePath("good");
+        const QVector<CatalogueEntry> three = {Support::entry("a", "a"), Support::entry("b", "b"), Support::entry("c", "")};
+        QVERIFY(QDir().mkdir(folder) && CatalogueCodec::saveFile(good, three));
+        QVERIFY(kind != "file" || QFile::copy(good, path));
+        QVERIFY(kind != "link" || QFile::link(good, path));
+        QVERIFY(kind != "folder" || QDir().mkdir(path));
+        const QByteArray f = QFile::encodeName(path), d = QFile::encodeName(folder);
+        QVERIFY(fileMode == 0 || (::chmod(f, fileMode) == 0 && ::chown(f, foreign == "file" ? 65534 : 0, -1) == 0));
+        QVERIFY(::chmod(d, dirMode) == 0 && ::chown(d, foreign == "folder" ? 65534 : 0, -1) == 0);
+        const QByteArray before = Support::readAll(path), goodBefore = Support::readAll(good);
+
+        const CatalogueAccess::Loaded loaded = CatalogueAccess::load(path);
+        QVERIFY2(loaded.why.contains(refusal) && loaded.why.isEmpty() == refusal.isEmpty(), qPrintable(loaded.why));
+        QCOMPARE(loaded.entries.size(), kind == "file" && refusal.isEmpty() ? 3 : 0); // a foreign one is not read
+        QCOMPARE(CatalogueAccess::append(path, Support::entry("d", "d")), refusal.isEmpty());
+        QCOMPARE(CatalogueAccess::rewrite(path, three.mid(1)), refusal.isEmpty());
+        if (!refusal.isEmpty())
+            QCOMPARE(Support::readAll(path), before);
+        QCOMPARE(Support::readAll(good), goodBefore); // never written through the link
+    }
+
+    void logLine_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("plain") << "abc" << "abc";
+        QTest::newRow("LF in a field") << "a\n[01.01.2000 00:00:00]  forged" << "a\n [01.01.2000 00:00:00]  forged";
+        QTest::newRow("an indented second line stays") << "невозможна:\n E: x" << "невозможна:\n E: x";
+        QTest::newRow("CR LF, lone CR, LF at the end") << "a\r\nb\rc\n" << "a\\r\n b\\rc\n ";
+    }
+    void logLine()
+    {
+        QFETCH(QString, message);
+        QFETCH(QString, line);
+        QCOMPARE(formatLogLine(QDateTime(QDate(2026, 12, 5), QTime(23, 53, 29)), message),
+                 "[05.12.2026 23:53:29]  " + line + "\n");
+    }
+
+    void screenFit_data()
+    {
+        QTest::addColumn<QRect>("wanted");
+        QTest::addColumn<QRect>("available");
+        QTest::addColumn<QRect>("fitted");
+        QTest::newRow("large screen: unchanged") << QRect(10, 20, 700, 800) << QRect(0, 0, 1920, 1050)
+                                                 << QRect(10, 20, 700, 800);
+        QTest::newRow("1366 x 768 with a panel") << QRect(0, 0, 700, 800) << QRect(0, 28, 1366, 740)
+                                                 << QRect(0, 58, 700, 710);
+        QTest::newRow("wider and higher than the screen") << QRect(-50, 0, 900, 700) << QRect(0, 0, 800, 600)
+                                                          << QRect(0, 30, 800, 570);
+    }
+    void screenFit()
+    {
+        QFETCH(QRect, wanted);
+        QFETCH(QRect, available);
+        QTEST(ScreenFit::fit(wanted, available, QMargins(0, 30, 0, 0)), "fitted");
     }
 };
 
