@@ -48,6 +48,13 @@ QMessageBox *MessageBoxes::closeBox(QMessageBox::Icon icon, const QString &text,
     return box;
 }
 
+QMessageBox *MessageBoxes::plainWarning(const QString &text, const QString &informative, const char *context)
+{
+    QMessageBox *box = closeBox(QMessageBox::Warning, text, informative, 520, context);
+    box->setTextFormat(Qt::PlainText);
+    return box;
+}
+
 QMessageBox *MessageBoxes::yesNoBox(QMessageBox::Icon icon, const QString &text, const QString &informative,
                                     QMessageBox::StandardButton defaultButton, int spacerWidth, const char *context)
 {

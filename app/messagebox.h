@@ -20,6 +20,10 @@ void addSpacer(QMessageBox *box, int width);
 QMessageBox *closeBox(QMessageBox::Icon icon, const QString &text, const QString &informative = QString(),
                       int spacerWidth = 0, const char *context = "FormMain");
 
+/// A warning box with Close, 520 pixels wide at least, whose text is shown as plain text: for texts that carry what
+/// the program does not control (apt's words, catalogue fields, folder names), which must never be read as markup.
+QMessageBox *plainWarning(const QString &text, const QString &informative, const char *context = "FormMain");
+
 /// A box with Yes "Да" and No "Нет".
 QMessageBox *yesNoBox(QMessageBox::Icon icon, const QString &text, const QString &informative = QString(),
                       QMessageBox::StandardButton defaultButton = QMessageBox::NoButton, int spacerWidth = 0,

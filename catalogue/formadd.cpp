@@ -72,10 +72,8 @@ bool EntryHints::catalogueWritable()
     const CatalogueAccess::Loaded now = CatalogueAccess::load(QString::fromLatin1(Sys::CatalogueFile));
     if (now.writable())
         return true;
-    QMessageBox *box =
-        MessageBoxes::closeBox(QMessageBox::Warning, now.why, QStringLiteral("Запись не сохранена."), 520, "FormAdd");
-    box->setTextFormat(Qt::PlainText); // the reason names the catalogue's folder, which may hold any text
-    MessageBoxes::run(box);
+    // The reason names the catalogue's folder, which may hold any text.
+    MessageBoxes::run(MessageBoxes::plainWarning(now.why, QStringLiteral("Запись не сохранена."), "FormAdd"));
     return false;
 }
 

@@ -19,11 +19,9 @@ bool FormMain::loadFile()
     // While the catalogue this window read cannot be written, no change is written: the window remembers why.
     catalogueRefusal = loaded.writable() ? QString() : loaded.why;
     if (!loaded.usable) {
-        QMessageBox *box = MessageBoxes::closeBox(
-            QMessageBox::Warning, loaded.why,
-            QStringLiteral("Список программ не загружен, изменения списка записаны не будут."), 520);
-        box->setTextFormat(Qt::PlainText); // the reason names the catalogue's folder, which may hold any text
-        MessageBoxes::run(box);
+        // The reason names the catalogue's folder, which may hold any text.
+        MessageBoxes::run(MessageBoxes::plainWarning(
+            loaded.why, QStringLiteral("Список программ не загружен, изменения списка записаны не будут.")));
         return false;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);

@@ -7,7 +7,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "app/logline.h"
 #include "app/messagebox.h"
 #include "app/process.h"
 #include "app/syspaths.h"
@@ -117,13 +116,9 @@ void FormMain::finishCheck()
     if (summary.isEmpty())
         return;
     // Plain text: apt's words and the catalogue's names are shown as written, never read as markup.
-    QMessageBox *box = MessageBoxes::closeBox(
-        QMessageBox::Warning, summary,
-        QStringLiteral("<b><font color=#AA0000>  Эти проблемы с установкой программ обнаружены в результате "
-                       "проверки. </font></b>"),
-        520);
-    box->setTextFormat(Qt::PlainText);
-    MessageBoxes::run(box);
+    MessageBoxes::run(MessageBoxes::plainWarning(
+        summary, QStringLiteral("<b><font color=#AA0000>  Эти проблемы с установкой программ обнаружены в "
+                                "результате проверки. </font></b>")));
 }
 
 void FormMain::closeNothingMarked()

@@ -27,10 +27,8 @@ bool FormMain::changeAllowed()
 {
     if (catalogueRefusal.isEmpty())
         return true;
-    QMessageBox *box = MessageBoxes::closeBox(QMessageBox::Warning, catalogueRefusal,
-                                              QStringLiteral("Список программ не изменён."), 520);
-    box->setTextFormat(Qt::PlainText); // the reason names the catalogue's folder, which may hold any text
-    MessageBoxes::run(box);
+    // The reason names the catalogue's folder, which may hold any text.
+    MessageBoxes::run(MessageBoxes::plainWarning(catalogueRefusal, QStringLiteral("Список программ не изменён.")));
     return false;
 }
 
