@@ -1,13 +1,10 @@
 // The window-free core: the catalogue file's layout and whose catalogue is used, package names and dpkg's status, the
 // workflow's decisions, the argument lists, the sources.list edit, key files, the reading of apt's answer, the
 // running text, log lines that stay one entry each, and windows fitted to small screens.
-#include <QtTest>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "app/logline.h"
-#include "app/safefile.h"
 #include "app/screenfit.h"
 #include "catalogue/catalogueaccess.h"
 #include "catalogue/cataloguecodec.h"
@@ -17,9 +14,8 @@
 #include "mainwindow/runningtext.h"
 #include "tests/support/support.h"
 
-using Entries = QVector<CatalogueEntry>;
 using States = QVector<RowState>;
-Q_DECLARE_METATYPE(Entries)
+using Support::fetch;
 Q_DECLARE_METATYPE(States)
 Q_DECLARE_METATYPE(RowState)
 
@@ -34,8 +30,6 @@ QByteArray stanza(const char *package, const char *status, const char *arch = "a
 }
 
 CatalogueEntry fields(const QStringList &six) { return CatalogueEntry::fromFields(six); }
-
-template <class T> T fetch(const char *column) { return *static_cast<T *>(QTest::qData(column, qMetaTypeId<T>())); }
 
 } // namespace
 
@@ -82,23 +76,6 @@ private slots:
         bool complete = !fetch<bool>("complete"); // decode must set it
         QCOMPARE(CatalogueCodec::decode(data, &complete), fetch<Entries>("expected"));
         QTEST(complete, "complete");
-    }
-
-    // Files: texts come back exactly, an append adds one record at the end, an empty table leaves an empty file.
-    void catalogueFile()
-    {
-        Support::WorkDir work;
-        const QString path = work.path() + QStringLiteral("/dataSoftware.db");
-        const CatalogueEntry odd = fields({"  VLC ", "«плеер» \U0001F600", "vim emacs", "ppa:a/b", "https://k/", "deb x"});
-        QVERIFY(CatalogueCodec::appendEntry(path, odd)); // creates the file
-        QVERIFY(CatalogueCodec::appendEntry(path, fields({"second"})));
-        QCOMPARE(Support::readAll(path), CatalogueCodec::encode({odd, fields({"second"})}));
-        Entries back{fields({"stale"})};
-        QVERIFY(CatalogueCodec::readFile(path, &back));
-        QCOMPARE(back.first().fields(), odd.fields());
-        QVERIFY(CatalogueCodec::saveFile(path, {}));
-        QCOMPARE(Support::readAll(path), QByteArray());
-        QVERIFY(!CatalogueCodec::readFile(path + QStringLiteral(".missing"), &back) && back.isEmpty());
     }
 
     // A rewrite keeps what the administrator set on the file (apt's own user must still read sources.list), follows no

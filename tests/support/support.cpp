@@ -1,15 +1,6 @@
 #include "tests/support/support.h"
 
-#include <QCryptographicHash>
-#include <QDateTime>
-#include <QDir>
-#include <QLocale>
-#include <QFile>
-
 #include "app/messagebox.h"
-#include "app/process.h"
-#include "app/safefile.h"
-#include "app/syspaths.h"
 
 QByteArray Support::readAll(const QString &path)
 {
@@ -21,6 +12,19 @@ bool Support::writeFile(const QString &path, const QByteArray &data)
 {
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size() && f.flush();
+}
+
+namespace {
+const QFile::Permissions Executable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                      QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+}
+
+QString Support::script(const QString &path, const QByteArray &body)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    writeFile(path, "#!/bin/sh\n" + body);
+    QFile::setPermissions(path, Executable);
+    return path;
 }
 
 QString Support::logText()
@@ -36,17 +40,10 @@ CatalogueEntry Support::entry(const QString &title, const QString &package, cons
         {title, QStringLiteral("описание ") + title, package, ppa, key, sourcesLine});
 }
 
-Support::WorkDir::WorkDir() : previous(QDir::currentPath())
-{
-    QDir::setCurrent(dir.path());
-}
+Support::WorkDir::WorkDir() : previous(QDir::currentPath()) { QDir::setCurrent(dir.path()); }
+Support::WorkDir::~WorkDir() { QDir::setCurrent(previous); }
 
-Support::WorkDir::~WorkDir()
-{
-    QDir::setCurrent(previous);
-}
-
-bool Support::WorkDir::writeCatalogue(const QVector<CatalogueEntry> &entries) const
+bool Support::WorkDir::writeCatalogue(const Entries &entries) const
 {
     return CatalogueCodec::saveFile(dir.path() + QStringLiteral("/dataSoftware.db"), entries);
 }
@@ -61,10 +58,7 @@ Support::Boxes::Boxes()
     });
 }
 
-Support::Boxes::~Boxes()
-{
-    MessageBoxes::setAnswerer(nullptr);
-}
+Support::Boxes::~Boxes() { MessageBoxes::setAnswerer(nullptr); }
 
 namespace {
 // Exit code 0 within the time; otherwise what the program said goes to the test's log.
@@ -77,8 +71,6 @@ bool succeeds(const QString &program, const QStringList &args, QByteArray *error
         qWarning("%s: %s", qPrintable(program), (r.out + r.err).right(2000).constData());
     return r.succeeded();
 }
-const QFile::Permissions Executable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
-                                      QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
 } // namespace
 
 bool AptFixture::buildPackage(const QString &repo, const QString &name, const QMap<QString, QByteArray> &control)
