@@ -35,15 +35,6 @@ bool runsAptGet(pid_t pid)
     return stat.contains("(apt-get)") && close + 2 < stat.size() && stat.at(close + 2) != 'Z';
 }
 
-// An executable script at path.
-QString script(const QString &path, const QByteArray &body)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    Support::writeFile(path, "#!/bin/sh\n" + body);
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return path;
-}
-
 } // namespace
 
 class TestTerminal : public QObject
@@ -58,7 +49,7 @@ class TestTerminal : public QObject
     // exitOnTerm it leaves normally on SIGTERM, as a real apt-get may.
     void installDummy(bool exitOnTerm)
     {
-        script(dir->filePath("own/apt-get"), QByteArray(exitOnTerm ? "trap 'exit 100' TERM\n" : "") +
+        Support::script(dir->filePath("own/apt-get"), QByteArray(exitOnTerm ? "trap 'exit 100' TERM\n" : "") +
                                                  ": > \"${0%/*}/ready\"\nwhile :; do sleep 0.1; done\n");
         qputenv("PATH", QFile::encodeName(dir->filePath("own")) + ':' + oldPath);
     }
@@ -73,7 +64,7 @@ private slots:
     {
         dir = new QTemporaryDir();
         installDummy(false);
-        const QString other = script(dir->filePath("outside/apt-get"), "while :; do sleep 0.1; done\n");
+        const QString other = Support::script(dir->filePath("outside/apt-get"), "while :; do sleep 0.1; done\n");
         QVERIFY(QProcess::startDetached(other, {}, QString(), &outside)); // no descendant of this process
         QTRY_VERIFY(runsAptGet(outside));
     }
@@ -115,7 +106,7 @@ private slots:
     {
         QFETCH(QString, body);
         QFETCH(QStringList, arguments);
-        const QString program = script(dir->filePath("args.sh"), "printf '%s\\n' \"$#\" \"$@\" > \"${0%/*}/args.txt\"\n" + body.toUtf8());
+        const QString program = Support::script(dir->filePath("args.sh"), "printf '%s\\n' \"$#\" \"$@\" > \"${0%/*}/args.txt\"\n" + body.toUtf8());
         FormMain::instProg = "mc";
         QPointer<FormTerminal> w = new FormTerminal({program, arguments, QString()});
         QCOMPARE(w->label->text(), Install + "mc" + End);
