@@ -104,8 +104,6 @@ private slots:
         QVERIFY(QDir().mkpath(served) && Support::writeFile(served + "/key.asc", armored) &&
                 Support::writeFile(served + "/key.gpg", binary) &&
                 Support::writeFile(served + "/fake.gpg", QByteArray("\x99\x01\x0d\x04", 4) + binary.mid(4, 40)) &&
-                Support::writeFile(served + "/page.asc", "<html>moved</html>") &&
-                Support::writeFile(served + "/cut.gpg", binary.left(binary.size() / 2)) &&
                 Support::writeFile(served + "/big.gpg", binary + QByteArray(5 << 20, 'x')));
         server.start(QStringLiteral("python3"), {"-m", "http.server", QString::number(Port), "--bind", "127.0.0.1",
                                                  "--directory", served});
@@ -254,8 +252,6 @@ private slots:
         QTest::addColumn<QString>("stored"); // in the trusted folder; empty: nothing
         QTest::newRow("binary key") << "key.gpg" << "zaviron-127.0.0.1-key.gpg";
         QTest::newRow("starts like a key, is none") << "fake.gpg" << QString();
-        QTest::newRow("an error page") << "page.asc" << QString();
-        QTest::newRow("a truncated key") << "cut.gpg" << QString();
         QTest::newRow("5 MiB") << "big.gpg" << QString();
     }
     void keyWithoutAptKey()
