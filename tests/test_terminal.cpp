@@ -109,27 +109,30 @@ private slots:
     }
 
     // The close button ends only an apt-get of the window's own, and the end is reported once; while the command
-    // runs the window's close control is refused with a note (a question apt asks must stay in view). A command that
-    // could not start (the emulator would run an interactive shell instead) waits for the user to close the window.
+    // runs the window's close control is refused with a note (a question apt asks must stay in view). An apt-get
+    // killed by someone else ends the window as well. A command that could not start (the emulator would run an
+    // interactive shell instead) waits for the user to close the window.
     void closing_data()
     {
         QTest::addColumn<TerminalCommand>("command");
-        QTest::addColumn<bool>("button");     // the close button, else the window's close control
+        QTest::addColumn<QString>("how");     // the close button, the window's close control, or a kill from outside
         QTest::addColumn<bool>("exitOnTerm"); // the dummy apt-get leaves normally on SIGTERM, as a real one may
         QTest::addColumn<bool>("ended");
         const TerminalCommand sleep{"sleep", {"30"}, {}};
-        QTest::newRow("own apt-get is ended") << RepoCommands::installCommand("x") << true << false << true;
-        QTest::newRow("own apt-get leaving normally") << RepoCommands::updateCommand("/tmp/zv-status") << true << true << true;
-        QTest::newRow("no apt-get of its own: nothing") << sleep << true << false << false;
-        QTest::newRow("close control while it runs: a note") << sleep << false << false << false;
-        QTest::newRow("not on the search path, button") << TerminalCommand{"no-such-program-zav", {"x"}, {}} << true << false << true;
+        const TerminalCommand install = RepoCommands::installCommand("x");
+        QTest::newRow("own apt-get is ended") << install << "button" << false << true;
+        QTest::newRow("own apt-get leaving normally") << RepoCommands::updateCommand("/tmp/zv-status") << "button" << true << true;
+        QTest::newRow("no apt-get of its own: nothing") << sleep << "button" << false << false;
+        QTest::newRow("close control while it runs: a note") << sleep << "close" << false << false;
+        QTest::newRow("apt-get killed by another program") << install << "kill" << false << true;
+        QTest::newRow("not on the search path, button") << TerminalCommand{"no-such-program-zav", {"x"}, {}} << "button" << false << true;
         QTest::newRow("missing path, close control") << TerminalCommand{"/nonexistent/apt-get", {"update"}, "apt-get update"}
-                                                     << false << false << true;
+                                                     << "close" << false << true;
     }
     void closing()
     {
         QFETCH(TerminalCommand, command);
-        QFETCH(bool, button);
+        QFETCH(QString, how);
         QFETCH(bool, ended);
         QFETCH(bool, exitOnTerm);
         if (exitOnTerm)
@@ -143,15 +146,15 @@ private slots:
         QVERIFY(w->isVisible() && closed.isEmpty());
         if (own && ended) // an apt-get runs, ready for the signal
             QTRY_VERIFY(QFile::exists(dir->filePath("own/ready")));
-        button ? w->ButtonClose->click() : void(w->close());
-        QCOMPARE(closed.count(), int(ended));
+        how == "button" ? w->ButtonClose->click() : how == "close" ? void(w->close()) : void(::kill(own, SIGKILL));
+        QTRY_COMPARE(closed.count(), int(ended));
         QCOMPARE(!w.isNull() && w->isVisible(), !ended);
-        if (ended && (!own || exitOnTerm))
+        if (ended)
             QTRY_VERIFY(w.isNull()); // freed after its end, which is not reported again
         QTest::qWait(200);
         QVERIFY(ended ? !runsAptGet(own) : ::kill(own, 0) == 0);
         QCOMPARE(closed.count(), int(ended));
-        QCOMPARE(w ? w->label->text() : header, header + (w && !button ? CommandLine::stillRunningNote() : QString()));
+        QCOMPARE(w ? w->label->text() : header, header + (w && how == "close" ? CommandLine::stillRunningNote() : QString()));
         QCOMPARE(Support::readAll("/tmp/zv-status"), QByteArray(exitOnTerm ? "100\n" : "<unreadable>")); // for the refresh's judge
     }
 
