@@ -157,17 +157,6 @@ private slots:
         QCOMPARE(w ? w->label->text() : header, header + (w && how == "close" ? CommandLine::stillRunningNote() : QString()));
         QCOMPARE(Support::readAll("/tmp/zv-status"), QByteArray(exitOnTerm ? "100\n" : "<unreadable>")); // for the refresh's judge
     }
-
-    // One window that ends leaves the apt-get of another still running.
-    void endedWindowLeavesAnotherWindowsAptGet()
-    {
-        QPointer<FormTerminal> running = new FormTerminal(RepoCommands::updateCommand("/tmp/zv-status"));
-        QSignalSpy runningClosed(running.data(), SIGNAL(closeTerminal()));
-        QPointer<FormTerminal> done = new FormTerminal({"true", {}, {}});
-        QTRY_VERIFY(done.isNull());
-        QTest::qWait(200);
-        QVERIFY(!OwnProcesses::descendantsNamed("apt-get").isEmpty() && running->isVisible() && runningClosed.isEmpty());
-    }
 };
 
 QTEST_MAIN(TestTerminal)
