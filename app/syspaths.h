@@ -51,7 +51,7 @@ inline constexpr int KeyMaxBytes = 1024 * 1024;
 
 // Hidden commands wait this long at most, then they are ended.
 inline constexpr int CommandTimeoutMs = 30000;
-inline constexpr int TerminalWatchMs = 500; // how often the terminal window looks whether its command has gone
+inline constexpr int TerminalWatchMs = 500; // how often a terminal looks whether its command has gone
 
 } // namespace Sys
 

@@ -3,10 +3,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopWidget>
-#include <QTimer>
-
-#include <cerrno>
-#include <csignal>
 
 #include "app/ownprocesses.h"
 #include "app/screenfit.h"
@@ -38,22 +34,10 @@ FormTerminal::FormTerminal(const TerminalCommand &command, QWidget *parent) : QW
 
     consoleTabulator->addNewTab(command);
     TermWidgetImpl *terminal = consoleTabulator->terminalHolder()->terminal()->impl();
-    const pid_t pid = terminal->getShellPID();
-    if (pid <= 0) {
+    if (terminal->getShellPID() <= 0) {
         // Nothing runs, so no end would ever come: the window says so and stays open until the user closes it.
         notStarted = true;
         label->setText(CommandLine::failedHeader(command.shownText()));
-    } else {
-        // The emulator reports no end for a program that a signal killed (an apt-get ended by the abort, by another
-        // program or for want of memory), and the window would wait for it for good, refusing to close. The process
-        // is reaped as soon as it ends, in the same turn of the event loop that reports a normal end: once it has
-        // gone, its end has been reported unless the emulator kept it back.
-        watch = new QTimer(this);
-        connect(watch, &QTimer::timeout, this, [this, pid] {
-            if (::kill(pid, 0) != 0 && errno == ESRCH)
-                commandEnded();
-        });
-        watch->start(Sys::TerminalWatchMs);
     }
 
     const QDesktopWidget *desktop = QApplication::desktop();
@@ -68,16 +52,6 @@ void FormTerminal::endTerminal()
         return;
     ended = true;
     emit closeTerminal();
-}
-
-void FormTerminal::commandEnded()
-{
-    watch->stop();
-    if (commandOver)
-        return;
-    commandOver = true;
-    endTerminal();
-    close();
 }
 
 void FormTerminal::cancel()

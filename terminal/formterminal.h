@@ -7,7 +7,6 @@
 #include "ui_formterminal.h"
 
 class QCloseEvent;
-class QTimer;
 
 /// A window that runs one command live in a terminal and reports its end with closeTerminal(), at most once.
 /// Its button aborts the run by ending the apt-get processes this program started. A window frees itself once it
@@ -30,14 +29,12 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void endTerminal();  // emits closeTerminal() the first time only
-    void commandEnded(); // the command's process is gone: its end is reported and the window closes
+    void endTerminal(); // emits closeTerminal() the first time only
 
     bool ended = false;       // closeTerminal() has been emitted
     bool commandOver = false; // the command ended by itself
     bool notStarted = false;  // the command could not be started
     QString header;           // the header as the command's start set it
-    QTimer *watch = nullptr;  // looks for a command's end that the emulator does not report
 };
 
 #endif

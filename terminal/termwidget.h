@@ -9,7 +9,7 @@ class QPaintEvent;
 class QVBoxLayout;
 class TermWidgetImpl;
 
-/// Frames one terminal in dark blue and relays the end of its command.
+/// Frames one terminal in dark blue and relays the end of its command, also an end the emulator does not report.
 class TermWidget : public QWidget
 {
     Q_OBJECT
