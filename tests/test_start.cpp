@@ -1,7 +1,6 @@
 // The start window's checks in the sandbox with the real sed and pidof, the chain that hands over to the main
 // window, the lock file, and a second start of the program while this one runs.
 #include <QApplication>
-#include <QtTest>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -10,11 +9,7 @@
 
 #include "app/formstart.h"
 #include "app/messagebox.h"
-#include "app/process.h"
-#include "app/safefile.h"
-#include "app/syspaths.h"
 #include "app/timing.h"
-#include "catalogue/cataloguecodec.h"
 #include "catalogue/formadd.h"
 #include "mainwindow/formmain.h"
 

@@ -1,10 +1,6 @@
 // The terminal window with real child processes in the sandbox's own process namespace: arguments that arrive as
-// given, the end of a command, one that cannot start, a close refused while it runs, and the abort, which ends only
-// the apt-get this window started (a dummy apt-get comes first on the search path).
-#include <QPointer>
-#include <QProcess>
-#include <QSignalSpy>
-#include <QtTest>
+// given, the end of a command, one that cannot start, a close refused while it runs, one killed from outside, and the
+// abort, which ends only the apt-get this program started (a dummy apt-get comes first on the search path).
 
 #include <csignal>
 
@@ -18,7 +14,6 @@
 #include "terminal/termwidget.h"
 #include "terminal/termwidgetholder.h"
 #include "terminal/termwidgetimpl.h"
-
 
 namespace {
 

@@ -1,19 +1,12 @@
 // The check and the installation run with real apt in the sandbox, from the buttons to the last row: a local
 // repository brought in by a sources line and refreshed in the terminal window, a package whose maintainer script
 // fails, packages nobody has, hostile text in every field, and signing keys served over HTTP on the loopback.
-#include <QDir>
-#include <QPointer>
-#include <QProcess>
-#include <QtTest>
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include "tests/support/support.h"
 
-#include "app/process.h"
-#include "app/safefile.h"
-#include "app/syspaths.h"
 #include "app/timing.h"
 #include "mainwindow/formmain.h"
 #include "mainwindow/packagestatus.h"
