@@ -2,9 +2,6 @@
 // repository brought in by a sources line and refreshed in the terminal window, a package whose maintainer script
 // fails, packages nobody has, hostile text in every field, and signing keys served over HTTP on the loopback.
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include "tests/support/support.h"
 
 #include "app/timing.h"
@@ -193,9 +190,8 @@ private slots:
         QCOMPARE(boxes->shown, QStringList());
     }
 
-    // The package manager busy, then a question: apt waits in the terminal and says who holds the lock, goes on
-    // once it is let go, and the package's question, asked there, is answered by keystrokes sent there.
-    void busyThenAQuestionInTheTerminal()
+    // A package's question is asked in the terminal, which stays open, and answered by keystrokes sent there.
+    void aQuestionInTheTerminal()
     {
         QVERIFY(AptFixture::onlySources("deb [trusted=yes] file:" + repo.toUtf8() + " ./\n") && AptFixture::aptUpdate());
         QVERIFY(work->writeCatalogue({entry("Q", "zv-question")}));
@@ -203,11 +199,6 @@ private slots:
         const QByteArray frontend = qgetenv("DEBIAN_FRONTEND");
         qunsetenv("DEBIAN_FRONTEND");
         const auto restore = qScopeGuard([&] { if (!frontend.isEmpty()) qputenv("DEBIAN_FRONTEND", frontend); });
-        const int lock = ::open("/var/lib/dpkg/lock-frontend", O_RDWR | O_CREAT | O_CLOEXEC, 0640);
-        struct flock held = {};
-        held.l_type = F_WRLCK;
-        QVERIFY(lock >= 0 && ::fcntl(lock, F_SETLK, &held) == 0); // as another apt does while it works
-        auto release = qScopeGuard([lock] { ::close(lock); });
         FormMain w;
         QMetaObject::invokeMethod(&w, "ok");
         QPointer<QTermWidget> terminal;
@@ -222,12 +213,6 @@ private slots:
             terminal->setSelectionEnd(terminal->screenLinesCount() - 1, terminal->screenColumnsCount() - 1);
             return terminal->selectedText();
         };
-        QTRY_VERIFY2_WITH_TIMEOUT(screen().contains("lock-frontend. It is held by process " + QString::number(::getpid())),
-                                  qPrintable(screen()), 60000);
-        QTest::qWait(1500);
-        QVERIFY(w.rowState(0) == RowState::Installing && !screen().contains("Accept the zv licence?"));
-        release.dismiss();
-        ::close(lock);
         QTRY_VERIFY2_WITH_TIMEOUT(screen().contains("Accept the zv licence?"), qPrintable(screen() + Support::logText()), 60000);
         QTest::qWait(1000);
         QVERIFY(w.rowState(0) == RowState::Installing && terminal->window()->isVisible());
