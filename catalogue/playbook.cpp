@@ -4,8 +4,7 @@
 #include <QSet>
 
 #include "catalogue/cataloguetext.h"
-#include "mainwindow/packagestatus.h"
-#include "mainwindow/repocommands.h"
+#include "catalogue/fieldrules.h"
 
 namespace {
 
@@ -37,27 +36,6 @@ QString Playbook::keyPath(const QString &url)
            QLatin1String(binary ? ".gpg" : ".asc");
 }
 
-QString Playbook::withSignedBy(const QString &line, const QString &keyFile)
-{
-    const QString option = QStringLiteral("signed-by=") + keyFile;
-    int i = 0;
-    while (i < line.size() && line.at(i).isSpace())
-        ++i;
-    while (i < line.size() && !line.at(i).isSpace()) // the type, "deb" or "deb-src"
-        ++i;
-    const int typeEnd = i;
-    while (i < line.size() && line.at(i).isSpace())
-        ++i;
-    const int close = line.indexOf(QLatin1Char(']'), i);
-    if (i < line.size() && line.at(i) == QLatin1Char('[') && close > i) {
-        const QString options = line.mid(i + 1, close - i - 1);
-        if (options.contains(QLatin1String("signed-by="), Qt::CaseInsensitive))
-            return line;
-        const QString separator = options.trimmed().isEmpty() ? QString() : QStringLiteral(" ");
-        return line.left(close) + separator + option + line.mid(close);
-    }
-    return line.left(typeEnd) + QStringLiteral(" [") + option + QLatin1Char(']') + line.mid(typeEnd);
-}
 
 QString Playbook::generate(const QVector<CatalogueEntry> &entries, const QStringList &only, QStringList *unmatched)
 {
@@ -73,7 +51,7 @@ QString Playbook::generate(const QVector<CatalogueEntry> &entries, const QString
             continue;
         found.insert(e.installTitle);
         const QString label = QStringLiteral("entry %1 (%2)").arg(n + 1).arg(e.title);
-        if (!PackageStatus::isPackageName(e.installTitle)) {
+        if (!FieldRules::isPackageName(e.installTitle)) {
             // Quoted, so that no line break in a field can end the comment.
             comments += QStringLiteral("    # left out: entry %1, %2: its package field %3 is no package name\n")
                             .arg(n + 1)
@@ -88,7 +66,7 @@ QString Playbook::generate(const QVector<CatalogueEntry> &entries, const QString
         // A line break would smuggle a second line into the sources file the module writes, as it would into
         // sources.list: such a field is left out, as the window refuses it.
         auto usable = [&](const QString &field, const char *what) {
-            if (RepoCommands::sourcesLineProblem(field).isEmpty())
+            if (FieldRules::sourcesLineProblem(field).isEmpty())
                 return true;
             comments += QStringLiteral("    # left out: entry %1, %2: its %3 %4 is no single line\n")
                             .arg(n + 1)
@@ -109,7 +87,7 @@ QString Playbook::generate(const QVector<CatalogueEntry> &entries, const QString
                                 .arg(unsafe(label + QStringLiteral(": signing key")), unsafe(e.getAptKey),
                                      keyPath(e.getAptKey), QLatin1String(UpdateHandler));
             if (!line.isEmpty())
-                line = withSignedBy(line, keyPath(e.getAptKey));
+                line = FieldRules::withSignedBy(line, keyPath(e.getAptKey));
         }
         if (!line.isEmpty())
             repositories += repositoryTask(label + QStringLiteral(": sources line"), line);

@@ -19,10 +19,6 @@ QString generate(const QVector<CatalogueEntry> &entries, const QStringList &only
 /// key), ".asc" (an armoured key) otherwise, as apt tells the two apart by the name.
 QString keyPath(const QString &url);
 
-/// The sources line with "signed-by=keyFile" in its options block, which is added when the line has none. A line
-/// that already names a keyring is left as it is.
-QString withSignedBy(const QString &line, const QString &keyFile);
-
 } // namespace Playbook
 
 #endif

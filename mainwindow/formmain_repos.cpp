@@ -12,6 +12,7 @@
 #include "app/safefile.h"
 #include "app/syspaths.h"
 #include "app/timing.h"
+#include "catalogue/fieldrules.h"
 #include "mainwindow/repocommands.h"
 #include "terminal/formterminal.h"
 
@@ -152,7 +153,7 @@ void FormMain::addDataKey(QString keyUrl)
 
 void FormMain::addAptSources(QString line)
 {
-    const QString problem = RepoCommands::sourcesEntryProblem(line);
+    const QString problem = FieldRules::sourcesEntryProblem(line);
     if (!problem.isEmpty()) {
         writeLog(problem);
         return;

@@ -1,5 +1,6 @@
 // Package status: which catalogue entries are installed already. One dpkg query covers the whole table.
 #include "mainwindow/formmain.h"
+#include "catalogue/fieldrules.h"
 
 #include "app/messagebox.h"
 #include "mainwindow/packagestatus.h"
@@ -8,7 +9,7 @@ void FormMain::checkInstallProg()
 {
     QStringList names;
     for (int row = 0; row < Table->rowCount(); ++row)
-        if (PackageStatus::isPackageName(cell(row, ColPackage)))
+        if (FieldRules::isPackageName(cell(row, ColPackage)))
             names << cell(row, ColPackage);
     const QSet<QString> installed = PackageStatus::queryInstalled(names);
 
@@ -16,7 +17,7 @@ void FormMain::checkInstallProg()
         const QString name = cell(row, ColPackage);
         // apt reads anything but a package name as its own syntax (a removal, a local file, a pattern): such a row
         // is never marked, simulated or installed.
-        if (!PackageStatus::isPackageName(name)) {
+        if (!FieldRules::isPackageName(name)) {
             MessageBoxes::run(MessageBoxes::closeBox(
                 QMessageBox::Warning,
                 QStringLiteral("  Вами в одной строке указана установка сразу нескольких программ: <font "

@@ -4,6 +4,9 @@
 
 #include "app/process.h"
 #include "app/syspaths.h"
+#include "catalogue/fieldrules.h"
+
+using FieldRules::isDpkgName;
 
 const char *const PackageStatus::InstalledText = "Status: install ok installed\n";
 
@@ -74,25 +77,6 @@ QByteArray queryStanzas(const QStringList &keys)
 }
 
 } // namespace
-
-// Both rules are anchored at the very end of the text: a plain "$" would also accept a name followed by one line
-// break.
-bool PackageStatus::isPackageName(const QString &name)
-{
-    // Debian's rule, less a trailing "-": apt would read "name-" as "remove name".
-    static const QRegularExpression rule(
-        QRegularExpression::anchoredPattern(QStringLiteral("[a-z0-9][a-z0-9+.-]*[a-z0-9+.](:[a-z0-9][a-z0-9-]*)?")),
-        QRegularExpression::CaseInsensitiveOption);
-    return rule.match(name).hasMatch();
-}
-
-bool PackageStatus::isDpkgName(const QString &name)
-{
-    // dpkg's own syntax: a name, optionally ":" and an architecture; both begin with a letter or a digit.
-    static const QRegularExpression rule(
-        QRegularExpression::anchoredPattern(QStringLiteral("[A-Za-z0-9][A-Za-z0-9+._-]*(:[A-Za-z0-9][A-Za-z0-9-]*)?")));
-    return rule.match(name).hasMatch();
-}
 
 QSet<QString> PackageStatus::installedIn(const QByteArray &dpkgOutput)
 {

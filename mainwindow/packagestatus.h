@@ -12,15 +12,6 @@ namespace PackageStatus {
 /// What readStatus returns for an installed package; the installation run compares against it.
 extern const char *const InstalledText; // "Status: install ok installed\n"
 
-/// A Debian package name and nothing else: a letter or digit, then at least one of letters, digits, "+", "." and
-/// "-", not ending in "-", optionally ":" and an architecture; letter case is ignored, as dpkg ignores it. apt reads anything else as
-/// its own syntax ("name-" removes, "/path.deb" installs a file, "=", "/", globs and "?" select other packages).
-bool isPackageName(const QString &name);
-
-/// Whether dpkg could know the name at all. No other name is ever handed to dpkg: a glob character in one would
-/// match other packages.
-bool isDpkgName(const QString &name);
-
 /// The names whose stanza's own Status field reads "install ok installed" (or "hold ok installed": held, yet
 /// installed) in dpkg's status output (`dpkg -s`, or `dpkg-query -W` printing those fields). A package listed once per architecture is installed when any of its
 /// stanzas is; both "name" and "name:arch" are given.

@@ -157,45 +157,6 @@ QString RepoCommands::keyFileName(const QString &url, KeyKind kind)
     return QLatin1String("zaviron-") + name + (kind == ArmoredKey ? QLatin1String(".asc") : QLatin1String(".gpg"));
 }
 
-QString RepoCommands::sourcesLineProblem(const QString &line)
-{
-    if (line.contains(QLatin1Char('\n')) || line.contains(QLatin1Char('\r')))
-        return QStringLiteral("Не добавлен репозиторий: строка для sources.list содержит перевод строки: ") + line;
-    if (line.trimmed().isEmpty())
-        return QStringLiteral("Не добавлен репозиторий: строка для sources.list состоит из одних пробелов: '") + line +
-               QLatin1Char('\'');
-    return QString();
-}
-
-QString RepoCommands::sourcesEntryProblem(const QString &line)
-{
-    const QString problem = sourcesLineProblem(line);
-    if (!problem.isEmpty())
-        return problem;
-    // One-line sources entry: type, an optional [options] block, a URI with a scheme, a suite, then components
-    // unless the suite is an exact path (ends with "/"), which takes none.
-    QStringList words = line.simplified().split(QLatin1Char(' '));
-    bool ok = words.size() >= 3 && (words.at(0) == QLatin1String("deb") || words.at(0) == QLatin1String("deb-src"));
-    int at = 1;
-    if (ok && words.at(at).startsWith(QLatin1Char('['))) {
-        while (at < words.size() && !words.at(at).endsWith(QLatin1Char(']')))
-            ++at;
-        ++at; // past the word that closes the block
-    }
-    static const QRegularExpression uri(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*:\\S+$"));
-    ok = ok && at + 1 < words.size() && uri.match(words.at(at)).hasMatch();
-    if (ok) {
-        const bool exactPath = words.at(at + 1).endsWith(QLatin1Char('/'));
-        const int components = words.size() - at - 2;
-        ok = exactPath ? components == 0 : components > 0;
-    }
-    if (ok)
-        return QString();
-    return QStringLiteral("Не добавлен репозиторий: строка для sources.list не является строкой источника apt "
-                          "(deb или deb-src, [параметры], адрес, дистрибутив, компоненты): '") +
-           line + QLatin1Char('\'');
-}
-
 QByteArray RepoCommands::editSourcesList(const QByteArray &content, const QString &line)
 {
     const QByteArray wanted = line.toUtf8();

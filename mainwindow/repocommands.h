@@ -60,15 +60,6 @@ KeyKind keyKind(const QByteArray &data);
 /// Empty for NotAKey.
 QString keyFileName(const QString &url, KeyKind kind);
 
-/// Why line cannot go into sources.list (a log message), or an empty string when it can. A line break would
-/// smuggle in further lines; a line of blanks would match, and so delete, almost every line of the file.
-QString sourcesLineProblem(const QString &line);
-
-/// Why line is no one-line apt sources entry ("deb" or "deb-src", an optional "[...]" options block, a URI with a
-/// scheme, a suite, and components unless the suite ends with "/"), or an empty string when it is one. Anything
-/// else would break every later apt-get update, and its removal of matching lines could empty sources.list.
-QString sourcesEntryProblem(const QString &line);
-
 /// sources.list content with every line that contains line as a literal substring deleted and line appended, with
 /// exactly one line break after it. A last line without its line break gets one first, so nothing is joined.
 QByteArray editSourcesList(const QByteArray &content, const QString &line);

@@ -8,6 +8,7 @@
 #include "app/screenfit.h"
 #include "catalogue/catalogueaccess.h"
 #include "catalogue/cataloguecodec.h"
+#include "catalogue/fieldrules.h"
 #include "mainwindow/packagestatus.h"
 #include "mainwindow/repocommands.h"
 #include "mainwindow/rowstate.h"
@@ -99,7 +100,7 @@ private slots:
         QVERIFY(CatalogueCodec::readFile(QStringLiteral(ZAVIRON_BINARY_DIR "/dataSoftware.db"), &entries));
         QVERIFY2(entries.size() >= 20 && entries.size() <= 30, qPrintable(QString::number(entries.size())));
         for (const CatalogueEntry &e : entries)
-            QVERIFY2(!e.title.isEmpty() && PackageStatus::isPackageName(e.installTitle), qPrintable(e.title));
+            QVERIFY2(!e.title.isEmpty() && FieldRules::isPackageName(e.installTitle), qPrintable(e.title));
     }
 
     void packageField_data()
@@ -121,8 +122,8 @@ private slots:
     void packageField()
     {
         QFETCH(QString, field);
-        QTEST(PackageStatus::isPackageName(field), "valid");
-        QTEST(PackageStatus::isDpkgName(field), "dpkg");
+        QTEST(FieldRules::isPackageName(field), "valid");
+        QTEST(FieldRules::isDpkgName(field), "dpkg");
     }
 
     void installedPerStanza_data()
@@ -250,7 +251,8 @@ private slots:
         QTest::addColumn<bool>("rejected");
         QTest::newRow("ordinary, leading blank") << " deb http://a/ x main" << false;
         QTest::newRow("options block with blanks") << "deb-src [ arch=amd64 signed-by=/k.gpg ] https://a/ x main c" << false;
-        QTest::newRow("flat repository") << "deb [trusted=yes] file:/srv/repo ./" << false;
+        QTest::newRow("flat repository") << "deb file:/srv/repo ./" << false;
+        QTest::newRow("signatures off") << "deb [arch=amd64 Trusted+=yes] file:/srv/repo ./" << true;
         QTest::newRow("a single word deletes most of the file") << "main" << true;
         QTest::newRow("an option for the edit") << "-e" << true;
         QTest::newRow("no components") << "deb http://a/ x" << true;
@@ -263,7 +265,7 @@ private slots:
     void sourcesEntry()
     {
         QFETCH(QString, line);
-        QTEST(!RepoCommands::sourcesEntryProblem(line).isEmpty(), "rejected");
+        QTEST(!FieldRules::sourcesEntryProblem(line).isEmpty(), "rejected");
     }
 
     void keyFiles_data()
