@@ -12,6 +12,10 @@ inline constexpr const char *InstanceLockFile = "/run/zaviron.lock";
 inline constexpr const char *LogFile = "/var/log/zaviron.log";
 inline constexpr const char *SourcesList = "/etc/apt/sources.list";
 inline constexpr const char *SourcesDir = "/etc/apt";
+inline constexpr const char *SourcesPartsDir = "/etc/apt/sources.list.d";
+// A key that vouches for one sources line of ours lives here, named in that line's signed-by; any other key of ours
+// lives in trusted.gpg.d, where apt trusts it for every repository.
+inline constexpr const char *KeyringsDir = "/etc/apt/keyrings";
 inline constexpr const char *TrustedKeysDir = "/etc/apt/trusted.gpg.d";
 inline constexpr const char *DpkgLock = "/var/lib/dpkg/lock";
 inline constexpr const char *AptListsLock = "/var/lib/apt/lists/lock";
@@ -21,7 +25,7 @@ inline constexpr const char *Dpkg = "dpkg";
 inline constexpr const char *DpkgQuery = "dpkg-query";
 inline constexpr const char *AptGet = "apt-get";
 inline constexpr const char *AptAddRepository = "apt-add-repository";
-inline constexpr const char *AptKey = "apt-key";
+inline constexpr const char *Curl = "curl";
 inline constexpr const char *Gpg = "gpg";
 inline constexpr const char *Pidof = "pidof";
 inline constexpr const char *Sh = "sh";
@@ -35,17 +39,25 @@ inline constexpr const char *DpkgStatusFormat =
 inline constexpr const char *AptGetUpdate = "apt-get update";
 // Runs apt-get with the given arguments in the terminal and writes its exit status to the file named by $0 (a
 // fixed script: the status file and apt's own options are its positional parameters), so the refresh can be judged.
-inline constexpr const char *StatusScript = "apt-get \"$@\"; status=$?; echo \"$status\" > \"$0\"; exit \"$status\"";
+// Runs apt-get with the given arguments in the terminal, writes its exit status to "status" and a copy of what it
+// says on standard error to "errors" in the folder named by $0 (a fixed script: the folder and apt's own options
+// are its positional parameters), so that the refresh can be judged, even one that exits 0 yet could not fetch a
+// repository.
+inline constexpr const char *StatusScript =
+    "{ { apt-get \"$@\"; echo \"$?\" > \"$0/status\"; } 2>&1 1>&3 3>&- | tee \"$0/errors\" >&2; } 3>&1; "
+    "exit \"$(cat -- \"$0/status\" 2>/dev/null || echo 1)\"";
+inline constexpr const char *RefreshStatusName = "status";
+inline constexpr const char *RefreshErrorsName = "errors";
 // How long apt-get waits for the package manager's lock, as an apt option.
 inline constexpr const char *AptLockTimeout = "DPkg::Lock::Timeout=600";
 
-// Fetches a signing key into apt-key: a fixed script, the key URL is its first positional parameter.
-inline constexpr const char *KeyPipeScript =
-    "wget --quiet --timeout=20 --tries=2 -O - -- \"$1\" | head -c 1048576 | apt-key add -";
-// Fetches a signing key to standard output, one byte past the limit at most, and says wget's exit status as the
-// last line of standard error ("wget: N"): a fixed script, the key URL is its first positional parameter.
+// Fetches a signing key to standard output, over https only (a redirect that leaves https is refused), one byte
+// past the limit at most, and says curl's exit status as the last line of standard error ("curl: N"): a fixed
+// script, the key URL is its first positional parameter (after --url, so it is never read as an option). -q: no
+// curlrc of the user's changes what is fetched.
 inline constexpr const char *KeyDownloadScript =
-    "{ wget --quiet --timeout=20 --tries=2 -O - -- \"$1\"; echo \"wget: $?\" >&2; } | head -c 1048577";
+    "{ curl -q --proto =https --proto-redir =https --fail --silent --show-error --location --max-redirs 5 "
+    "--connect-timeout 20 --max-time 60 --retry 1 --url \"$1\"; echo \"curl: $?\" >&2; } | head -c 1048577";
 // A signing key is far smaller than this; a larger download is refused.
 inline constexpr int KeyMaxBytes = 1024 * 1024;
 

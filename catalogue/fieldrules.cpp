@@ -70,9 +70,9 @@ bool FieldRules::isDpkgName(const QString &name)
 QString FieldRules::sourcesLineProblem(const QString &line)
 {
     if (line.contains(QLatin1Char('\n')) || line.contains(QLatin1Char('\r')))
-        return QLatin1String(Refused) + QStringLiteral("строка для sources.list содержит перевод строки: ") + line;
+        return QString::fromUtf8(Refused) + QStringLiteral("строка для sources.list содержит перевод строки: ") + line;
     if (line.trimmed().isEmpty())
-        return QLatin1String(Refused) + QStringLiteral("строка для sources.list состоит из одних пробелов: '") + line +
+        return QString::fromUtf8(Refused) + QStringLiteral("строка для sources.list состоит из одних пробелов: '") + line +
                QLatin1Char('\'');
     return QString();
 }
@@ -95,7 +95,7 @@ QString FieldRules::sourcesEntryProblem(const QString &line)
     for (const QString &option : e.options)
         ok = ok && option.contains(QLatin1Char('='));
     if (!ok)
-        return QLatin1String(Refused) +
+        return QString::fromUtf8(Refused) +
                QStringLiteral("строка для sources.list не является строкой источника apt (deb или deb-src, "
                               "[параметры], адрес, дистрибутив, компоненты): '") +
                line + QLatin1Char('\'');
@@ -103,7 +103,7 @@ QString FieldRules::sourcesEntryProblem(const QString &line)
                                       QStringLiteral("allow-weak"), QStringLiteral("allow-downgrade-to-insecure")};
     for (const QString &option : e.options)
         if (insecure.contains(optionName(option)))
-            return QLatin1String(Refused) + QStringLiteral("строка для sources.list отключает проверку подписей (") +
+            return QString::fromUtf8(Refused) + QStringLiteral("строка для sources.list отключает проверку подписей (") +
                    option + QStringLiteral("): '") + line + QLatin1Char('\'');
     return QString();
 }
@@ -125,7 +125,7 @@ QString FieldRules::keyUrlProblem(const QString &url)
     if (parsed.isValid() && parsed.scheme() == QLatin1String("https") && !parsed.host().isEmpty() &&
         !url.contains(QLatin1Char('\n')) && !url.contains(QLatin1Char('\r')))
         return QString();
-    return QStringLiteral("ключ загружается только по адресу https://");
+    return QStringLiteral("адрес ключа не является правильным адресом https://");
 }
 
 QString FieldRules::withSignedBy(const QString &line, const QString &keyFile)

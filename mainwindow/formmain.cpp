@@ -67,6 +67,8 @@ FormMain::FormMain(QWidget *parent) : QDialog(parent)
     show();
 }
 
+QString FormMain::instProg;
+
 FormMain::~FormMain() = default;
 
 void FormMain::writeLog(QString message) { appendLogLine(QString::fromLatin1(Sys::LogFile), message); }

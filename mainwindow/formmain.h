@@ -2,6 +2,7 @@
 #define ZAVIRON_FORMMAIN_H
 
 #include <QDialog>
+#include <QMap>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -9,7 +10,9 @@
 #include <memory>
 
 #include "catalogue/cataloguecodec.h"
+#include "mainwindow/checkreport.h"
 #include "mainwindow/rowstate.h"
+#include "mainwindow/workflow.h"
 #include "ui_formmain.h"
 
 class QCloseEvent;
@@ -97,8 +100,6 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    friend struct FormMainProbe; // tests reach the workflow state through this
-
     QStringList listProg;
     QStringList listApt;
     QString runningText;
@@ -114,11 +115,14 @@ private:
     QString catalogueRefusal;
 
     // The installability check's results, kept in memory.
-    bool allInstallable = false; // the joint simulation of all marked packages passed
     QString checkFailure;        // why the package being checked cannot be installed; empty: it can
+    QMap<QString, QString> checkFailures; // every package that cannot be installed, with apt's reason
     QString checkErrors;         // the error lines of this check, for its summary
-    QStringList addedToSystem;   // the PPAs, keys and sources lines this check added, each with where it went
-    std::unique_ptr<QTemporaryDir> updateDir; // private: the refresh writes its exit status here
+    QVector<CheckReport::Added> addedToSystem; // the PPAs, keys and sources lines this check added
+    QMap<QString, QString> keyFiles;     // key URL -> the file it is stored in, this check
+    QMap<QString, QString> keyFailures;  // key URL -> why it was not stored
+    QMap<QString, QString> repoFailures; // package -> why its row's repository was not added
+    std::unique_ptr<QTemporaryDir> updateDir; // private: the refresh leaves its outcome here
     QString updateNote;          // for the summary: the refresh failed after this check added entries
 
     /// True once the window has been closed: no step of a workflow starts or goes on after that.
@@ -131,8 +135,9 @@ private:
     bool changeAllowed();                                      // add, edit, delete: false after a box saying why
 
     // One preparation step: the plan's fields for this step (its part of the plan), each handed to add.
-    void prepareRepositoryData(Workflow::RepoStep Workflow::RepoPlan::*step, const QString &progressText,
+    void prepareRepositoryData(QString Workflow::RepoRow::*field, const QString &progressText,
                                void (FormMain::*add)(QString));
+    void repositoryFailure(const QString &logLine); // a log line, and a line in the check's summary
     void finishCheck();        // the end of the installability check: final texts, the summary of failures
     void closeNothingMarked(); // no row is marked: say so and close the window
     void finishInstall();      // the end of the installation run: final texts, the button becomes "Закрыть"

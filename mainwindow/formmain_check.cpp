@@ -1,8 +1,7 @@
-// Installability check: the marked packages simulated by apt, first all together, then, only when that fails, one
-// by one so every failing row gets apt's own reason. Results and reasons stay in memory: no file in /tmp.
+// Installability check: the marked packages simulated by apt in as few runs as apt's answers allow (all together
+// first), so every failing row gets apt's own reason, then shown row by row. Results stay in memory: no file in /tmp.
 #include "mainwindow/formmain.h"
 
-#include <QFile>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -11,7 +10,9 @@
 #include "app/process.h"
 #include "app/syspaths.h"
 #include "app/timing.h"
-#include "mainwindow/repocommands.h"
+#include "mainwindow/aptcommands.h"
+#include "mainwindow/checkreport.h"
+#include "mainwindow/installability.h"
 #include "mainwindow/runningtext.h"
 
 void FormMain::check()
@@ -25,6 +26,9 @@ void FormMain::check()
     ButtonCheck->hide();
     Table->verticalScrollBar()->setValue(0);
     addedToSystem.clear();
+    keyFiles.clear();
+    keyFailures.clear();
+    repoFailures.clear();
     updateNote.clear();
     QTimer::singleShot(Timing::ms(2000), this, &FormMain::addPPA);
 }
@@ -35,16 +39,13 @@ void FormMain::createListProg()
     if (stopped())
         return;
     if (updateDir) {
-        // The refresh's exit status, as its script wrote it; none at all when it was ended before it could.
-        QFile status(updateDir->filePath(QStringLiteral("status")));
-        bool known = status.open(QIODevice::ReadOnly);
-        const int exitStatus = known ? status.readAll().trimmed().toInt(&known) : -1;
+        const Workflow::Refresh refresh = Workflow::readRefresh(updateDir->path());
         updateDir.reset();
-        if (!known)
+        if (refresh.status < 0)
             writeLog(QStringLiteral("Обновление источников ПО не завершилось"));
-        else if (exitStatus != 0)
-            writeLog(QStringLiteral("Обновление источников ПО завершилось с ошибкой (код %1)").arg(exitStatus));
-        updateNote = RepoCommands::updateFailureNote(known ? exitStatus : -1, addedToSystem);
+        else if (refresh.status != 0)
+            writeLog(QStringLiteral("Обновление источников ПО завершилось с ошибкой (код %1)").arg(refresh.status));
+        updateNote = CheckReport::refreshNote(refresh, addedToSystem);
     }
     runningText = QStringLiteral("Ждите...  Идёт проверка возможности установки отмеченных программ  и вывод "
                                  "результатов...") +
@@ -57,9 +58,16 @@ void FormMain::createListProg()
         return;
     }
     checkErrors.clear();
-    // One cache load for the whole set: when apt accepts all of them together, each one is installable on its own.
-    allInstallable = listProg.size() > 1 &&
-                     runProgram(QString::fromLatin1(Sys::AptGet), RepoCommands::simulateArgs(listProg)).succeeded();
+    // A row whose repository could not be added whole is not installable for that reason; apt judges the others.
+    QStringList simulated;
+    for (const QString &name : listProg)
+        if (!repoFailures.contains(name))
+            simulated << name;
+    checkFailures = Installability::judge(simulated, [](const QStringList &names) {
+                        return runProgram(QString::fromLatin1(Sys::AptGet), AptCommands::simulateArgs(names));
+                    }).failures;
+    for (auto it = repoFailures.cbegin(); it != repoFailures.cend(); ++it)
+        checkFailures.insert(it.key(), it.value());
     checkTrueInstallProg();
     writeLog(QStringLiteral("Создан список программ для проверки возможности их установки."));
 }
@@ -68,9 +76,7 @@ void FormMain::checkTrueInstallProg()
 {
     if (indexProg < 0 || indexProg >= listProg.size())
         return;
-    checkFailure = allInstallable ? QString()
-                                  : RepoCommands::simulationFailure(runProgram(
-                                        QString::fromLatin1(Sys::AptGet), RepoCommands::simulateArgs({listProg.at(indexProg)})));
+    checkFailure = checkFailures.value(listProg.at(indexProg));
     QTimer::singleShot(Timing::ms(400), this, &FormMain::checkOperation);
 }
 
@@ -86,8 +92,8 @@ bool FormMain::checkOperation()
         const int rows = Table->rowCount();
         for (int row : Workflow::rowsOf(tableEntries(), package)) {
             // The log keeps apt's own words; the summary gets the plainer wording of the known message.
-            writeLog(RepoCommands::failureMessage(package, failure));
-            writeError(RepoCommands::failureMessage(package, RepoCommands::summaryLine(failure)));
+            writeLog(CheckReport::failureMessage(package, failure));
+            writeError(CheckReport::failureMessage(package, CheckReport::summaryLine(failure)));
             showRow(row, RowState::NotInstallable);
             Table->verticalScrollBar()->setValue(RunningText::scrollPosition(rows, row));
         }

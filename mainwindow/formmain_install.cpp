@@ -7,7 +7,7 @@
 #include "app/syspaths.h"
 #include "app/timing.h"
 #include "mainwindow/packagestatus.h"
-#include "mainwindow/repocommands.h"
+#include "mainwindow/aptcommands.h"
 #include "mainwindow/runningtext.h"
 #include "terminal/formterminal.h"
 
@@ -58,7 +58,7 @@ void FormMain::installProg()
         return; // the window was closed meanwhile: no further package starts
     instProg = listProg.at(indexProg);
     // The name is one argument after "--": apt never reads it as an option, and no shell reads it at all.
-    auto *terminal = new FormTerminal(RepoCommands::installCommand(instProg));
+    auto *terminal = new FormTerminal(AptCommands::installCommand(instProg));
     connect(terminal, &FormTerminal::closeTerminal, this, &FormMain::checkFinishInstall);
 }
 
@@ -69,7 +69,7 @@ void FormMain::checkFinishInstall()
     watchTimer.start(Timing::ms(WatchIntervalMs));
     const QString name = listProg.at(indexProg);
     const bool last = indexProg >= listProg.size() - 1;
-    const bool installed = readStatus(name) == QString::fromUtf8(PackageStatus::InstalledText);
+    const bool installed = PackageStatus::isInstalled(readStatus(name));
     const QVector<int> rows = Workflow::rowsOf(tableEntries(), name);
     if (installed) {
         installLabel->setText(QStringLiteral("Выполнена установка ") + name);

@@ -20,7 +20,7 @@ struct Stanza {
 
 // A finished installation: "install ok installed", or the same held at its version ("hold ok installed"), which
 // is just as installed; apt keeps it from upgrades only.
-bool isInstalled(const QString &status)
+bool installedStatus(const QString &status)
 {
     return status == QLatin1String("install ok installed") || status == QLatin1String("hold ok installed");
 }
@@ -82,7 +82,7 @@ QSet<QString> PackageStatus::installedIn(const QByteArray &dpkgOutput)
 {
     QSet<QString> installed;
     for (const Stanza &s : parse(dpkgOutput)) {
-        if (s.package.isEmpty() || !isInstalled(s.status))
+        if (s.package.isEmpty() || !installedStatus(s.status))
             continue;
         installed << s.package;
         if (!s.architecture.isEmpty())
@@ -95,7 +95,7 @@ QString PackageStatus::statusText(const QByteArray &dpkgOutput)
 {
     QString found;
     for (const Stanza &s : parse(dpkgOutput)) {
-        if (isInstalled(s.status))
+        if (installedStatus(s.status))
             return QString::fromUtf8(InstalledText);
         if (!s.status.isEmpty())
             found += QStringLiteral("Status: ") + s.status + QLatin1Char('\n');
@@ -103,28 +103,27 @@ QString PackageStatus::statusText(const QByteArray &dpkgOutput)
     return found;
 }
 
-QSet<QString> PackageStatus::queryInstalled(const QStringList &names)
+bool PackageStatus::queryInstalled(const QStringList &names, QSet<QString> *found, QString *why)
 {
-    QStringList keys;
-    QSet<QString> asked;
-    for (const QString &name : names) {
-        if (!isDpkgName(name))
-            continue;
-        const QString key = stanzaKey(name);
-        if (!asked.contains(key)) {
-            asked << key;
-            keys << key;
-        }
+    found->clear();
+    // All of dpkg's packages in one query with no names on its command line: its cost does not grow with the
+    // catalogue, and no name can make the argument list too long.
+    const ProcessResult query = runProgram(
+        QString::fromLatin1(Sys::DpkgQuery),
+        {QStringLiteral("-W"), QStringLiteral("-f=") + QString::fromLatin1(Sys::DpkgStatusFormat)});
+    if (!query.succeeded()) {
+        if (why)
+            *why = QString::fromLatin1(Sys::DpkgQuery) + QStringLiteral(": ") + query.failure();
+        return false;
     }
-    if (keys.isEmpty())
-        return {};
-    const QSet<QString> installed = installedIn(queryStanzas(keys));
-    QSet<QString> result;
+    const QSet<QString> installed = installedIn(query.out);
     for (const QString &name : names)
         if (isDpkgName(name) && installed.contains(stanzaKey(name)))
-            result << name;
-    return result;
+            found->insert(name);
+    return true;
 }
+
+bool PackageStatus::isInstalled(const QString &statusText) { return statusText == QLatin1String(InstalledText); }
 
 QString PackageStatus::queryStatus(const QString &name)
 {

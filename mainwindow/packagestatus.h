@@ -9,7 +9,7 @@
 /// Whether catalogue packages are installed, read from dpkg's own status output.
 namespace PackageStatus {
 
-/// What readStatus returns for an installed package; the installation run compares against it.
+/// What statusText gives for an installed package.
 extern const char *const InstalledText; // "Status: install ok installed\n"
 
 /// The names whose stanza's own Status field reads "install ok installed" (or "hold ok installed": held, yet
@@ -20,9 +20,13 @@ QSet<QString> installedIn(const QByteArray &dpkgOutput);
 /// InstalledText when any stanza is installed, otherwise the Status lines found (each with its line break).
 QString statusText(const QByteArray &dpkgOutput);
 
-/// One dpkg query for all names: the subset that is installed. Names dpkg cannot know are not installed; the
-/// package part of a name is found whatever its letter case, as dpkg -s finds it.
-QSet<QString> queryInstalled(const QStringList &names);
+/// Which of names are installed, from one query of every package dpkg knows; the package part of a name is found
+/// whatever its letter case, as dpkg -s finds it. False (with *why) when dpkg could not be asked: then nothing is
+/// known to be installed.
+bool queryInstalled(const QStringList &names, QSet<QString> *installed, QString *why = nullptr);
+
+/// Whether a status text (statusText, queryStatus) says the package is installed.
+bool isInstalled(const QString &statusText);
 
 /// The status text of one package (one dpkg query).
 QString queryStatus(const QString &name);

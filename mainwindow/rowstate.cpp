@@ -1,6 +1,6 @@
 #include "mainwindow/rowstate.h"
 
-#include <QSet>
+#include "catalogue/fieldrules.h"
 
 namespace {
 const QColor MarkedColour(11, 127, 107);
@@ -54,42 +54,31 @@ RowState afterClick(RowState state, bool checked)
     return state;
 }
 
-QStringList Workflow::markedPackages(const QVector<CatalogueEntry> &entries, const QVector<RowState> &states)
+StartStates startStates(const QStringList &packageFields, const QSet<QString> &installed)
 {
-    QStringList names;
-    for (int row = 0; row < entries.size() && row < states.size(); ++row)
-        if (states.at(row) == RowState::Marked && !names.contains(entries.at(row).installTitle))
-            names << entries.at(row).installTitle;
-    return names;
-}
-
-QVector<int> Workflow::rowsOf(const QVector<CatalogueEntry> &entries, const QString &name)
-{
-    QVector<int> rows;
-    for (int row = 0; row < entries.size(); ++row)
-        if (entries.at(row).installTitle == name)
-            rows << row;
-    return rows;
-}
-
-Workflow::RepoPlan Workflow::planRepositories(const QVector<CatalogueEntry> &entries, const QVector<RowState> &states)
-{
-    RepoPlan plan;
-    auto add = [](RepoStep &step, const QString &field, const QString &package) {
-        if (field.isEmpty())
-            return;
-        step.fields << field;
-        step.packages << package;
-    };
-    for (int row = 0; row < entries.size(); ++row) {
-        const CatalogueEntry &e = entries.at(row);
-        // Any filled field asks for a refresh of the package lists, whether its row is marked or not.
-        plan.needUpdate = plan.needUpdate || !e.ppa.isEmpty() || !e.getAptKey.isEmpty() || !e.aptListEntry.isEmpty();
-        if (row >= states.size() || states.at(row) != RowState::Marked)
-            continue;
-        add(plan.ppas, e.ppa, e.installTitle);
-        add(plan.keys, e.getAptKey, e.installTitle);
-        add(plan.sourcesLines, e.aptListEntry, e.installTitle);
+    StartStates start;
+    for (const QString &name : packageFields) {
+        const bool usable = FieldRules::isPackageName(name);
+        start.known << usable;
+        start.states << (!usable ? RowState::NotInstallable
+                                 : installed.contains(name) ? RowState::Installed : RowState::Marked);
+        if (!usable && !start.unusable.contains(name))
+            start.unusable << name;
     }
-    return plan;
+    return start;
+}
+
+QString notPackageNamesText(const QStringList &fields)
+{
+    constexpr int Shown = 20;
+    QStringList shown;
+    for (const QString &field : fields.mid(0, Shown))
+        shown << field.toHtmlEscaped();
+    QString joined = shown.join(QStringLiteral(", "));
+    if (fields.size() > Shown)
+        joined += QStringLiteral(" и ещё %1").arg(fields.size() - Shown);
+    return QStringLiteral("  Вами в одной строке указана установка сразу нескольких программ: <font color=#AA0000>") +
+           joined +
+           QStringLiteral("</font>. Это может повлечь за собой сбой корректной установки нового ПО. Отредактируйте "
+                          "список, оставив в каждой строке только по одной программе.");
 }

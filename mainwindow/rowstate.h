@@ -2,11 +2,10 @@
 #define ZAVIRON_ROWSTATE_H
 
 #include <QColor>
-#include <QString>
+#include <QSet>
 #include <QStringList>
 #include <QVector>
-
-#include "catalogue/cataloguecodec.h"
+#include <QString>
 
 /// The main table's columns.
 enum Column {
@@ -45,29 +44,17 @@ RowLook rowLook(RowState state);
 /// The state a user's click on the check box leads to (the same state when the click changes nothing).
 RowState afterClick(RowState state, bool checked);
 
-namespace Workflow {
 
-/// The package names of the marked rows, in row order, each once.
-QStringList markedPackages(const QVector<CatalogueEntry> &entries, const QVector<RowState> &states);
-
-/// The rows whose package field is name.
-QVector<int> rowsOf(const QVector<CatalogueEntry> &entries, const QString &name);
-
-/// What one repository step adds: the filled fields of the marked rows, in row order, and their packages.
-struct RepoStep {
-    QStringList fields;
-    QStringList packages;
+/// The rows' states at start-up, from their package fields and the installed names.
+struct StartStates {
+    QVector<RowState> states;
+    QVector<bool> known;  ///< false: the field is no package name, the row gets no state at all
+    QStringList unusable; ///< those fields, in row order, each once
 };
+StartStates startStates(const QStringList &packageFields, const QSet<QString> &installed);
 
-/// What the repository preparation does for a table: a step per kind of field, in the order they run.
-struct RepoPlan {
-    RepoStep ppas;
-    RepoStep keys;
-    RepoStep sourcesLines;
-    bool needUpdate = false; ///< any row (marked or not) has a repository field
-};
-RepoPlan planRepositories(const QVector<CatalogueEntry> &entries, const QVector<RowState> &states);
-
-} // namespace Workflow
+/// The warning about package fields that are no package names: the fields joined (escaped, as rich text), the list
+/// cut after 20 with how many more.
+QString notPackageNamesText(const QStringList &fields);
 
 #endif

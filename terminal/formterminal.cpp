@@ -13,7 +13,6 @@
 #include "terminal/termwidgetholder.h"
 #include "terminal/termwidgetimpl.h"
 
-QString FormMain::instProg;
 
 FormTerminal::FormTerminal(const TerminalCommand &command, QWidget *parent) : QWidget(parent)
 {

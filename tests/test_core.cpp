@@ -10,7 +10,11 @@
 #include "catalogue/cataloguecodec.h"
 #include "catalogue/fieldrules.h"
 #include "mainwindow/packagestatus.h"
-#include "mainwindow/repocommands.h"
+#include "mainwindow/aptcommands.h"
+#include "mainwindow/checkreport.h"
+#include "mainwindow/signingkeys.h"
+#include "mainwindow/sourceslist.h"
+#include "mainwindow/workflow.h"
 #include "mainwindow/rowstate.h"
 #include "mainwindow/runningtext.h"
 #include "tests/support/support.h"
@@ -94,15 +98,6 @@ private slots:
         QVERIFY(!QFileInfo("/etc/zv-nowhere").exists() && !QFileInfo(work.path() + "/link").isSymLink());
     }
 
-    void bundledCatalogueIsWellFormed()
-    {
-        Entries entries;
-        QVERIFY(CatalogueCodec::readFile(QStringLiteral(ZAVIRON_BINARY_DIR "/dataSoftware.db"), &entries));
-        QVERIFY2(entries.size() >= 20 && entries.size() <= 30, qPrintable(QString::number(entries.size())));
-        for (const CatalogueEntry &e : entries)
-            QVERIFY2(!e.title.isEmpty() && FieldRules::isPackageName(e.installTitle), qPrintable(e.title));
-    }
-
     void packageField_data()
     {
         QTest::addColumn<QString>("field");
@@ -174,19 +169,20 @@ private slots:
         QCOMPARE(look.bar == RowLook::Zero, after == RowState::Marked);
     }
 
-    // Which packages the check and the run take, and which repository fields they add.
+    // Which packages the check and the run take, which repository fields they add, and where a key goes.
     void workflowDecisions_data()
     {
         QTest::addColumn<Entries>("entries");
         QTest::addColumn<States>("states");
         QTest::addColumn<QStringList>("marked");
-        QTest::addColumn<QStringList>("keys"); // the key step's fields, then its packages
+        QTest::addColumn<QStringList>("keys"); // the plan's rows' keys, then the keys that vouch for their own line
         QTest::addColumn<bool>("needUpdate");
         using S = RowState;
-        const Entries three{fields({"A", "", "a", "", "k1"}), fields({"B", "", "b", "", "k2"}), fields({"A2", "", "a", "", "k3"})};
+        const Entries three{fields({"A", "", "a", "", "k1", "deb http://a/ x main"}), fields({"B", "", "b", "", "k2", "main"}),
+                            fields({"A2", "", "a", "", "k3"})};
         QTest::newRow("marked rows in order, a package once") << three << States{S::Marked, S::Marked, S::Marked}
                                                               << QStringList{"a", "b"}
-                                                              << QStringList{"k1", "k2", "k3", "a", "b", "a"} << true;
+                                                              << QStringList{"k1", "k2", "k3", "k1"} << true;
         QTest::newRow("unmarked rows add nothing, yet ask for a refresh")
             << three << States{S::Unmarked, S::Installed, S::NotInstallable} << QStringList() << QStringList() << true;
         QTest::newRow("no repository field, no refresh") << Entries{fields({"C", "", "c"})} << States{S::Marked}
@@ -198,9 +194,29 @@ private slots:
         QFETCH(States, states);
         QTEST(Workflow::markedPackages(entries, states), "marked");
         const Workflow::RepoPlan plan = Workflow::planRepositories(entries, states);
-        QTEST(plan.keys.fields + plan.keys.packages, "keys");
+        QStringList keys, own;
+        for (const Workflow::RepoRow &row : plan.rows) {
+            keys << row.key;
+            if (plan.keyForLine(row.key))
+                own << row.key;
+        }
+        QTEST(keys + own, "keys");
         QTEST(plan.needUpdate, "needUpdate");
-        QVERIFY(plan.ppas.fields.isEmpty() && plan.sourcesLines.fields.isEmpty());
+        QCOMPARE(plan.keyOf("deb http://a/ x main"), plan.rows.isEmpty() ? QString() : QStringLiteral("k1"));
+    }
+
+    // At start-up a field that is no package name gets no state; one box names them all, cut after 20.
+    void startStates()
+    {
+        QStringList fields{"vim", "VLC", "a b", "a b", "x<b>"};
+        for (int i = 0; i < 20; ++i)
+            fields << QString("p %1").arg(i);
+        const StartStates start = ::startStates(fields, {"vim"});
+        QCOMPARE(start.states.mid(0, 2), (States{RowState::Installed, RowState::Marked}));
+        QCOMPARE(start.known.count(true), 2);
+        QCOMPARE(start.unusable.size(), 22);
+        const QString text = notPackageNamesText(start.unusable);
+        QVERIFY2(text.contains("a b, x&lt;b&gt;, p 0") && text.contains("p 17 и ещё 2</font>"), qPrintable(text));
     }
 
     // Whatever a catalogue field holds, it is one argument, the last, after "--"; a fixed script takes it as $1.
@@ -208,103 +224,171 @@ private slots:
     {
         for (const QString &field : {QStringLiteral("-oAPT::Update::Pre-Invoke::=touch /tmp/x"),
                                      QStringLiteral("x; reboot $(id) `id` | tee > /tmp/y \"'\nb")}) {
-            for (const QStringList &args : {RepoCommands::ppaArgs(field), RepoCommands::simulateArgs({field}),
-                                            RepoCommands::installCommand(field).args})
-                QVERIFY(args.last() == field && args.at(args.size() - 2) == "--" && args.count(field) == 1);
-            for (const QStringList &pipe : {RepoCommands::keyPipeArgs(field), RepoCommands::keyDownloadArgs(field)})
-                QVERIFY(pipe.size() == 4 && !pipe.at(1).contains(field) && pipe.at(3) == field);
+            for (const QStringList &args : {AptCommands::ppaArgs(field), AptCommands::simulateArgs({field}),
+                                            AptCommands::installCommand(field).args}) {
+                QCOMPARE(args.last(), field);
+                QCOMPARE(args.at(args.size() - 2), QStringLiteral("--"));
+            }
+            const QStringList pipe = SigningKeys::downloadArgs(field);
+            QCOMPARE(pipe.mid(2), (QStringList{"sh", field}));
+            QVERIFY(!pipe.at(1).contains(field));
         }
-        // The runs that take the package manager's lock wait for it; nothing forces apt past its safety checks.
-        for (const TerminalCommand &c : {RepoCommands::installCommand("vlc"), RepoCommands::updateCommand("/status")})
-            QVERIFY(c.args.contains("DPkg::Lock::Timeout=600") && !c.args.join(' ').contains("force-yes"));
+        // Runs that take the lock wait for it; names are packages, never patterns; nothing is removed or forced.
+        for (const QStringList &args : {AptCommands::installCommand("vlc").args, AptCommands::simulateArgs({"vlc"})}) {
+            QCOMPARE(args.join(' ').contains("APT::Cmd::Pattern-Only=true --no-remove"), true);
+            QCOMPARE(args.join(' ').contains("force-yes"), false);
+        }
+        QCOMPARE(AptCommands::installCommand("vlc").args.contains("DPkg::Lock::Timeout=600"), true);
+        QCOMPARE(AptCommands::updateCommand("/s").args.contains("DPkg::Lock::Timeout=600"), true);
+        QCOMPARE(AptCommands::ppaArgs("ppa:a/b").mid(0, 2), (QStringList{"-y", "-n"})); // no refresh of its own
     }
 
-    void editSourcesList_data()
+    // Only exact copies of the entry (blanks collapsed) are the entry: a comment or a longer line is the user's.
+    void addSourcesEntry_data()
     {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("line");
         QTest::addColumn<QByteArray>("expected");
+        QTest::addColumn<QStringList>("removed");
         const QByteArray l = "deb http://repo.example.org/apt stable main";
-        QTest::newRow("empty file") << QByteArray() << QString(l) << l + '\n';
-        QTest::newRow("earlier, commented and longer copies go; others stay in order")
-            << "a\n" + l + "\n\n# " + l + "\nb\n" + l + " contrib\n" << QString(l) << "a\n\nb\n" + l + '\n';
+        QTest::newRow("empty file") << QByteArray() << QString(l) << l + '\n' << QStringList();
+        QTest::newRow("longer line and comment kept")
+            << l + " non-free\n# " + l + "\n" << QString(l) << l + " non-free\n# " + l + "\n" + l + '\n' << QStringList();
+        QTest::newRow("there already: kept in place, later copies go")
+            << "a\n" + l + "\nb\ndeb  http://repo.example.org/apt stable\tmain\n" << QString(l) << "a\n" + l + "\nb\n"
+            << QStringList{"deb  http://repo.example.org/apt stable\tmain"};
         QTest::newRow("last line without its line break") << QByteArray("deb http://a/ x main") << QString(l)
-                                                          << "deb http://a/ x main\n" + l + '\n';
-        // As a pattern "[arch=amd64]" would be one character of a set and "." any character.
-        QTest::newRow("brackets and dots are literal") << QByteArray("deb a http://hXexample/ s main\n")
-                                                       << "deb [arch=amd64] http://h.example/ s main"
-                                                       << QByteArray("deb a http://hXexample/ s main\n"
-                                                                     "deb [arch=amd64] http://h.example/ s main\n");
+                                                          << "deb http://a/ x main\n" + l + '\n' << QStringList();
+        QTest::newRow("brackets and dots are literal")
+            << QByteArray("deb a http://hXexample/ s main\n") << "deb [arch=amd64] http://h.example/ s main"
+            << QByteArray("deb a http://hXexample/ s main\ndeb [arch=amd64] http://h.example/ s main\n") << QStringList();
     }
-    void editSourcesList()
+    void addSourcesEntry()
     {
         QFETCH(QString, line);
         QFETCH(QByteArray, expected);
-        const QByteArray once = RepoCommands::editSourcesList(fetch<QByteArray>("content"), line);
-        QCOMPARE(once, expected);
-        QCOMPARE(RepoCommands::editSourcesList(once, line), expected); // a later run: still one copy, at the end
+        const SourcesList::Edit once = SourcesList::addEntry(fetch<QByteArray>("content"), line);
+        QCOMPARE(once.content, expected);
+        QTEST(once.removed, "removed");
+        QCOMPARE(SourcesList::addEntry(once.content, line).content, expected); // a later check writes no copy
     }
 
-    void sourcesEntry_data()
+    // What a field may hold before it reaches apt-add-repository, curl or sources.list.
+    void fieldRules_data()
+    {
+        QTest::addColumn<QString>("rule");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<bool>("rejected");
+        QTest::newRow("entry, leading blank") << "entry" << " deb http://a/ x main" << false;
+        QTest::newRow("entry, options with blanks") << "entry" << "deb-src [ arch=amd64 signed-by=/k.gpg ] https://a/ x main c" << false;
+        QTest::newRow("entry, flat repository") << "entry" << "deb file:/srv/repo ./" << false;
+        QTest::newRow("entry, trusted") << "entry" << "deb [trusted=yes] file:/tmp/evil ./" << true;
+        QTest::newRow("entry, signatures off any way") << "entry" << "deb [arch=amd64 Allow-Weak+=yes] http://a/ x main" << true;
+        QTest::newRow("entry, allow-insecure") << "entry" << "deb [ allow-insecure=no ] http://a/ x main" << true;
+        QTest::newRow("entry, a second block") << "entry" << "deb [arch=amd64] [trusted=yes] http://a/ x main" << true;
+        QTest::newRow("entry, a single word") << "entry" << "main" << true;
+        QTest::newRow("entry, an option") << "entry" << "-e" << true;
+        QTest::newRow("entry, no components") << "entry" << "deb http://a/ x" << true;
+        QTest::newRow("entry, components after an exact path") << "entry" << "deb file:/srv ./ main" << true;
+        QTest::newRow("entry, no scheme") << "entry" << "deb a.example/ubuntu x main" << true;
+        QTest::newRow("entry, unclosed options") << "entry" << "deb [arch=i386 http://a/ x main" << true;
+        QTest::newRow("entry, line break") << "entry" << "deb http://a/ x main\ndeb http://evil/ y main" << true;
+        QTest::newRow("entry, blanks only") << "entry" << "   " << true;
+        QTest::newRow("ppa") << "ppa" << "ppa:team-x/stable+1.0" << false;
+        QTest::newRow("ppa, a sources line") << "ppa" << "deb [trusted=yes] http://a/ x main" << true;
+        QTest::newRow("ppa, owner alone") << "ppa" << "ppa:team" << true;
+        QTest::newRow("ppa, a third part") << "ppa" << "ppa:a/b/c" << true;
+        QTest::newRow("ppa, line break") << "ppa" << "ppa:a/b\n" << true;
+        QTest::newRow("key over https") << "key" << "https://dl.example.com/k.asc" << false;
+        QTest::newRow("key over http") << "key" << "http://dl.example.com/k.asc" << true;
+        QTest::newRow("key from a file") << "key" << "file:///root/secret" << true;
+        QTest::newRow("key, no host") << "key" << "https:///k" << true;
+    }
+    void fieldRules()
+    {
+        QFETCH(QString, rule);
+        QFETCH(QString, field);
+        const QString problem = rule == "entry" ? FieldRules::sourcesEntryProblem(field)
+                                : rule == "ppa" ? FieldRules::ppaProblem(field) : FieldRules::keyUrlProblem(field);
+        QTEST(!problem.isEmpty(), "rejected");
+    }
+
+    // The key a row fetches vouches for its own line alone; a line that names its keyring keeps it.
+    void signedBy_data()
     {
         QTest::addColumn<QString>("line");
-        QTest::addColumn<bool>("rejected");
-        QTest::newRow("ordinary, leading blank") << " deb http://a/ x main" << false;
-        QTest::newRow("options block with blanks") << "deb-src [ arch=amd64 signed-by=/k.gpg ] https://a/ x main c" << false;
-        QTest::newRow("flat repository") << "deb file:/srv/repo ./" << false;
-        QTest::newRow("signatures off") << "deb [arch=amd64 Trusted+=yes] file:/srv/repo ./" << true;
-        QTest::newRow("a single word deletes most of the file") << "main" << true;
-        QTest::newRow("an option for the edit") << "-e" << true;
-        QTest::newRow("no components") << "deb http://a/ x" << true;
-        QTest::newRow("components after an exact path") << "deb file:/srv ./ main" << true;
-        QTest::newRow("no scheme") << "deb a.example/ubuntu x main" << true;
-        QTest::newRow("unclosed options") << "deb [trusted=yes http://a/ x main" << true;
-        QTest::newRow("line break") << "deb http://a/ x main\ndeb http://evil/ y main" << true;
-        QTest::newRow("blanks only") << "   " << true;
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("new block") << " deb  http://a/ x main" << "deb [signed-by=/k.gpg] http://a/ x main";
+        QTest::newRow("into the block") << "deb [ arch=amd64 ] http://a/ x main" << "deb [arch=amd64 signed-by=/k.gpg] http://a/ x main";
+        QTest::newRow("own keyring kept") << "deb [signed-by=/o.gpg] http://a/ x main" << "deb [signed-by=/o.gpg] http://a/ x main";
     }
-    void sourcesEntry()
+    void signedBy()
     {
         QFETCH(QString, line);
-        QTEST(!FieldRules::sourcesEntryProblem(line).isEmpty(), "rejected");
+        QFETCH(QString, expected);
+        QCOMPARE(FieldRules::withSignedBy(line, "/k.gpg"), expected);
+        QCOMPARE(FieldRules::sourcesEntryProblem(expected), QString());
+        QCOMPARE(SourcesList::uriOf(expected), QStringLiteral("http://a/"));
     }
 
-    void keyFiles_data()
+    // A key is stored only when it is exactly one public key: the data's own shape, then gpg's listing of it.
+    void keyData_data()
     {
         QTest::addColumn<QByteArray>("data");
-        QTest::addColumn<QString>("url");
-        QTest::addColumn<QString>("name"); // empty: not a key
-        const QByteArray armored("\r\n-----BEGIN PGP PUBLIC KEY BLOCK-----\n\nmQINB...\n");
-        QTest::newRow("armored") << armored << "https://dl.example.com/keys/release.gpg"
-                                 << "zaviron-dl.example.com-release.asc";
-        QTest::newRow("binary, old packet format") << QByteArray("\x99\x01\x0d\x04", 4)
-                                                   << "http://127.0.0.1:8000/signing_key.pub?x=1"
-                                                   << "zaviron-127.0.0.1-signing_key.gpg";
-        QTest::newRow("binary, no file name") << QByteArray("\xc6\x33\x04", 3) << "http://h.example/"
-                                              << "zaviron-h.example-key.gpg";
-        QTest::newRow("characters apt refuses, a way out of the folder")
-            << armored << "http://h.example/../a%20b$(id).key" << "zaviron-h.example-a_b__id_.asc";
-        QTest::newRow("error page") << QByteArray("<html>404</html>") << "http://h/k.asc" << QString();
-        QTest::newRow("armored message") << QByteArray("-----BEGIN PGP MESSAGE-----\n") << "http://h/k" << QString();
+        QTest::addColumn<QByteArray>("listing"); // gpg's colon listing; empty: gpg failed
+        QTest::addColumn<QString>("problem");
+        const QByteArray armored("\r\n-----BEGIN PGP PUBLIC KEY BLOCK-----\n\nmQ\n-----END PGP PUBLIC KEY BLOCK-----\n");
+        const QByteArray pub("pub:-:255:22:57E3:1796738686:::-:::scSC\nuid:-::::1::A <a@x>:\n");
+        const QString notAKey = "загруженный файл не является ключом";
+        QTest::newRow("armored") << armored << pub << QString();
+        QTest::newRow("binary, old packet format") << QByteArray("\x99\x01\x0d\x04", 4) << pub << QString();
+        QTest::newRow("binary, new packet format") << QByteArray("\xc6\x33\x04", 3) << pub << QString();
+        QTest::newRow("junk after the block") << armored + "junk" << pub << "загруженный файл не является одним ключом";
+        QTest::newRow("two blocks") << armored + armored << pub + pub << "загруженный файл не является одним ключом";
+        QTest::newRow("two keys in one") << armored << pub + pub << "загруженный файл содержит 2 ключей";
+        QTest::newRow("a secret key") << QByteArray("\x95\x01", 2) << QByteArray("sec:-:255:22:57E3\n") << notAKey;
+        QTest::newRow("secret in a public block") << armored << pub + "ssb:-:255\n" << "загруженный файл содержит секретный ключ";
+        QTest::newRow("gpg could not read it") << QByteArray("\x99\x01junk", 6) << QByteArray() << notAKey;
+        QTest::newRow("error page") << QByteArray("<html>404</html>") << pub << notAKey;
+        QTest::newRow("armored message") << QByteArray("-----BEGIN PGP MESSAGE-----\n") << pub << "загруженный файл не является одним ключом";
     }
-    void keyFiles()
+    void keyData()
     {
-        QFETCH(QString, name);
-        const RepoCommands::KeyKind kind = RepoCommands::keyKind(fetch<QByteArray>("data"));
-        QCOMPARE(kind == RepoCommands::NotAKey, name.isEmpty());
-        QCOMPARE(RepoCommands::keyFileName(fetch<QString>("url"), kind), name);
+        ProcessResult listing;
+        listing.out = fetch<QByteArray>("listing");
+        listing.started = listing.finished = true;
+        listing.exitCode = listing.out.isEmpty() ? 2 : 0;
+        QTEST(SigningKeys::keyProblem(fetch<QByteArray>("data"), listing), "problem");
     }
 
-    // A key download is judged by the script's end, wget's own status on its last line of errors, and the size.
+    // Where a key goes: its name from the URL, the same key never twice, another key's file never overwritten.
+    void keyStore()
+    {
+        QCOMPARE(SigningKeys::fileName("http://h.example/../a%20b$(id).key"), QStringLiteral("zaviron-h.example-a_b__id_.gpg"));
+        QCOMPARE(SigningKeys::fileName("https://127.0.0.1:8000/signing_key.pub?x=1"), QStringLiteral("zaviron-127.0.0.1-signing_key.gpg"));
+        const QString keys = dir.filePath("keys"), url = "https://h.example/k.asc";
+        QVERIFY(QDir().mkpath(keys) && Support::writeFile(keys + "/zaviron-h.example-k.gpg", "other"));
+        const SigningKeys::Stored first = SigningKeys::store(keys, url, "mine"), again = SigningKeys::store(keys, url, "mine");
+        QCOMPARE(first.path, keys + "/zaviron-h.example-k-2.gpg");
+        QCOMPARE(first.already, false);
+        QCOMPARE(again.path, first.path);
+        QCOMPARE(again.already, true);
+        QCOMPARE(Support::readAll(keys + "/zaviron-h.example-k.gpg"), QByteArray("other"));
+        QCOMPARE(QFileInfo(keys).permissions(), QFileDevice::Permissions(0x7755)); // 0755
+    }
+
+    // A key download is judged by the script's end, curl's own status on its last line of errors, and the size.
     void keyDownload_data()
     {
         QTest::addColumn<QByteArray>("err");
         QTest::addColumn<int>("size");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("fetched") << QByteArray("wget: 0\n") << 1000 << QString();
-        QTest::newRow("server error") << QByteArray("wget: 8\n") << 0 << "wget: код завершения 8";
-        QTest::newRow("a forged status before the real one") << QByteArray("wget: 0\nwget: 4\n") << 0 << "wget: код завершения 4";
-        QTest::newRow("past the limit") << QByteArray("wget: 141\n") << 1024 * 1024 + 1 << "загруженный файл больше 1024 КиБ";
-        QTest::newRow("no status") << QByteArray() << 10 << "wget не завершился";
+        QTest::newRow("fetched") << QByteArray("curl: 0\n") << 1000 << QString();
+        QTest::newRow("redirect to http") << QByteArray("curl: (1) Protocol \"http\" not supported\ncurl: 1\n") << 0
+                                          << "curl: код завершения 1: curl: (1) Protocol \"http\" not supported";
+        QTest::newRow("a forged status before the real one") << QByteArray("curl: 0\ncurl: 22\n") << 0 << "curl: код завершения 22: curl: 0";
+        QTest::newRow("past the limit") << QByteArray("curl: 23\n") << 1024 * 1024 + 1 << "загруженный файл больше 1024 КиБ";
+        QTest::newRow("no status") << QByteArray() << 10 << "curl не завершился";
     }
     void keyDownload()
     {
@@ -313,27 +397,35 @@ private slots:
         download.exitCode = 0;
         download.err = fetch<QByteArray>("err");
         download.out = QByteArray(fetch<int>("size"), 'k');
-        QTEST(RepoCommands::keyDownloadFailure(download), "reason");
+        QTEST(SigningKeys::downloadFailure(download), "reason");
     }
 
     // apt is judged by its exit status; its reason is the first "E:" line. The summary rewords one known message.
-    void simulationFailure_data()
+    // Another tool's reason is its last line, the rest follows: a traceback ends with what went wrong.
+    void failureReason_data()
     {
         QTest::addColumn<int>("exitCode"); // -1: ended by a signal, -2: not started, -3: timed out
         QTest::addColumn<QByteArray>("err");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("exit 0, warnings only: installable") << 0 << QByteArray("W: a warning\n") << QString();
+        QTest::addColumn<QString>("toolReason");
+        QTest::newRow("exit 0, warnings only: installable") << 0 << QByteArray("W: a warning\n") << QString() << QString();
         QTest::newRow("the first E: line after warnings")
-            << 100 << QByteArray("W: w\nE: Unable to locate package x\r\nE: second\n") << "E: Unable to locate package x";
-        QTest::newRow("no E: line: exit code and first line") << 100 << QByteArray("\r\nodd\n") << "код завершения 100: odd";
-        QTest::newRow("ended by a signal") << -1 << QByteArray() << "программа завершилась аварийно";
-        QTest::newRow("not started") << -2 << QByteArray() << "E: Не удалось запустить apt-get.";
-        QTest::newRow("timed out") << -3 << QByteArray() << "E: нет ответа за 30 с";
+            << 100 << QByteArray("W: w\nE: Unable to locate package x\r\nE: second\n") << "E: Unable to locate package x"
+            << "E: Unable to locate package x\nW: w\nE: second";
+        QTest::newRow("no E: line: exit code and first line") << 100 << QByteArray("\r\nodd\n") << "код завершения 100: odd" << "odd";
+        QTest::newRow("a traceback")
+            << 1 << QByteArray("Traceback (most recent call last):\n  File \"x\"\nNoDistroTemplateException: Error\n")
+            << "код завершения 1: Traceback (most recent call last):"
+            << "NoDistroTemplateException: Error\nTraceback (most recent call last):\nFile \"x\"";
+        QTest::newRow("ended by a signal") << -1 << QByteArray() << "программа завершилась аварийно" << "программа завершилась аварийно";
+        QTest::newRow("not started") << -2 << QByteArray() << "E: Не удалось запустить apt-get." << "программа не запустилась";
+        QTest::newRow("timed out") << -3 << QByteArray() << "E: нет ответа за 30 с" << "нет ответа за 30 с";
         QTest::newRow("held broken packages, reworded")
             << 100 << QStringLiteral("E: Невозможно исправить ошибки, у вас отложены (held) битые пакеты.\n").toUtf8()
-            << "E: Пакеты для установки имеют неудовлетворённые зависимости.";
+            << "E: Пакеты для установки имеют неудовлетворённые зависимости."
+            << "E: Невозможно исправить ошибки, у вас отложены (held) битые пакеты.";
     }
-    void simulationFailure()
+    void failureReason()
     {
         QFETCH(int, exitCode);
         ProcessResult result;
@@ -342,7 +434,36 @@ private slots:
         result.finished = exitCode >= 0;
         result.exitCode = qMax(exitCode, -1);
         result.err = fetch<QByteArray>("err");
-        QTEST(RepoCommands::summaryLine(RepoCommands::simulationFailure(result)), "reason");
+        QTEST(CheckReport::summaryLine(AptCommands::simulationFailure(result)), "reason");
+        QTEST(AptCommands::failureReason(result), "toolReason");
+    }
+
+    // The summary names what this check added when the refresh failed, or when it could not fetch an added repository.
+    void refreshNote_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("errors");
+        QTest::addColumn<QStringList>("named");
+        const QByteArray fetchFailed = "W: Failed to fetch https://b.example/debian/dists/x/InRelease  403\n";
+        QTest::newRow("failed: all named") << 100 << QByteArray() << QStringList{"код 100", " A\n", " B\n"};
+        QTest::newRow("never ended") << -1 << QByteArray() << QStringList{"не завершилось", " A\n", " B\n"};
+        QTest::newRow("exit 0, one not fetched") << 0 << "W: Failed to fetch https://a.example/x\n" + fetchFailed
+                                                 << QStringList{"не смогло загрузить", " B\n"};
+        QTest::newRow("exit 0, an unsigned one") << 0 << QByteArray("E: The repository 'https://b.example/debian x "
+                                                                    "InRelease' is not signed.\n")
+                                                 << QStringList{"не смогло загрузить", " B\n"};
+        QTest::newRow("exit 0, its address in a note only") << 0 << QByteArray("N: see https://b.example/debian\n")
+                                                            << QStringList();
+    }
+    void refreshNote()
+    {
+        QFETCH(QStringList, named);
+        const QString note = CheckReport::refreshNote({fetch<int>("status"), fetch<QByteArray>("errors")},
+                                                      {{"A", {}}, {"B", {"https://b.example/debian"}}});
+        QCOMPARE(note.isEmpty(), named.isEmpty());
+        for (const QString &part : named)
+            QVERIFY2(note.contains(part), qPrintable(note));
+        QCOMPARE(note.contains(" A\n"), named.contains(" A\n"));
     }
 
     // Per row: the running text from a position, the tick interval for a speed, a table row's scroll position.

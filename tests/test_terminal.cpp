@@ -8,7 +8,7 @@
 
 #include "app/ownprocesses.h"
 #include "mainwindow/formmain.h"
-#include "mainwindow/repocommands.h"
+#include "mainwindow/aptcommands.h"
 #include "terminal/commandline.h"
 #include "terminal/formterminal.h"
 #include "terminal/termwidget.h"
@@ -114,9 +114,9 @@ private slots:
         QTest::addColumn<bool>("exitOnTerm"); // the dummy apt-get leaves normally on SIGTERM, as a real one may
         QTest::addColumn<bool>("ended");
         const TerminalCommand sleep{"sleep", {"30"}, {}};
-        const TerminalCommand install = RepoCommands::installCommand("x");
+        const TerminalCommand install = AptCommands::installCommand("x");
         QTest::newRow("own apt-get is ended") << install << "button" << false << true;
-        QTest::newRow("own apt-get leaving normally") << RepoCommands::updateCommand("/tmp/zv-status") << "button" << true << true;
+        QTest::newRow("own apt-get leaving normally") << (QDir().mkpath("/tmp/zv-r"), AptCommands::updateCommand("/tmp/zv-r")) << "button" << true << true;
         QTest::newRow("no apt-get of its own: nothing") << sleep << "button" << false << false;
         QTest::newRow("close control while it runs: a note") << sleep << "close" << false << false;
         QTest::newRow("apt-get killed by another program") << install << "kill" << false << true;
@@ -150,7 +150,8 @@ private slots:
         QVERIFY(ended ? !runsAptGet(own) : ::kill(own, 0) == 0);
         QCOMPARE(closed.count(), int(ended));
         QCOMPARE(w ? w->label->text() : header, header + (w && how == "close" ? CommandLine::stillRunningNote() : QString()));
-        QCOMPARE(Support::readAll("/tmp/zv-status"), QByteArray(exitOnTerm ? "100\n" : "<unreadable>")); // for the refresh's judge
+        QCOMPARE(Support::readAll("/tmp/zv-r/status"), QByteArray(exitOnTerm ? "100\n" : "<unreadable>")); // for the refresh's judge
+        QFile::remove("/tmp/zv-r/status");
     }
 };
 

@@ -1,6 +1,7 @@
 // The check and the installation run with real apt in the sandbox, from the buttons to the last row: a local
-// repository brought in by a sources line and refreshed in the terminal window, a package whose maintainer script
-// fails, packages nobody has, hostile text in every field, and signing keys served over HTTP on the loopback.
+// signed repository brought in by a sources line bound to its key (served over https on the loopback) and refreshed
+// in the terminal window, a package whose maintainer script fails, names nobody has, a pattern, an unmet dependency,
+// a conflict with an installed package, and hostile text in every field.
 
 #include "tests/support/support.h"
 
@@ -18,24 +19,17 @@ namespace {
 
 const int Port = 48721; // the sandbox has a network of its own: nothing else listens here
 
-QString keyUrl(const QString &file) { return QStringLiteral("http://127.0.0.1:%1/").arg(Port) + file; }
+QString keyUrl(const QString &file) { return QStringLiteral("https://127.0.0.1:%1/").arg(Port) + file; }
 
 QStringList tmpFiles() { return QDir(QStringLiteral("/tmp")).entryList(QDir::Files | QDir::System | QDir::Hidden); }
 
-// A search path without apt-key while this lives, as on systems that no longer have it.
-struct PathWithoutAptKey {
-    const QByteArray oldPath = qgetenv("PATH");
-    PathWithoutAptKey()
-    {
-        const QString dir = QStringLiteral("/tmp/path-without-apt-key");
-        QDir().mkpath(dir);
-        for (const QString &program : QDir(QStringLiteral("/usr/bin")).entryList(QDir::Files | QDir::System))
-            if (program != QStringLiteral("apt-key"))
-                QFile::link(QStringLiteral("/usr/bin/") + program, dir + QLatin1Char('/') + program);
-        qputenv("PATH", dir.toUtf8() + ":/usr/sbin:/sbin");
-    }
-    ~PathWithoutAptKey() { qputenv("PATH", oldPath); }
-};
+// Serves a folder over https with a certificate the sandbox trusts, as a key host does.
+const char *const HttpsServer =
+    "import http.server,ssl,sys,functools\n"
+    "h=functools.partial(http.server.SimpleHTTPRequestHandler,directory=sys.argv[2])\n"
+    "s=http.server.HTTPServer(('127.0.0.1',int(sys.argv[1])),h)\n"
+    "c=ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER);c.load_cert_chain(sys.argv[3],sys.argv[4])\n"
+    "s.socket=c.wrap_socket(s.socket,server_side=True);s.serve_forever()\n";
 
 } // namespace
 
@@ -44,7 +38,7 @@ class TestWorkflow : public QObject
     Q_OBJECT
 
     QTemporaryDir fixture{QStringLiteral("/var/tmp/zaviron-workflow-XXXXXX")};
-    QString repo = fixture.filePath(QStringLiteral("repo")), signedRepo = fixture.filePath(QStringLiteral("signed"));
+    QString repo = fixture.filePath(QStringLiteral("repo"));
     QString served = fixture.filePath(QStringLiteral("served"));
     QProcess server;
     Support::Boxes *boxes = nullptr;
@@ -86,18 +80,24 @@ private slots:
                            " A question the user must answer.\n"},
              {"config", confmodule + "db_input critical zv-question/accept || true\ndb_go\n"},
              {"postinst", confmodule + "db_get zv-question/accept\n[ \"$RET\" = true ]\n"}}));
+        const auto control = [](const char *name, const char *relation) {
+            return QMap<QString, QByteArray>{{"control", QByteArray("Package: ") + name + "\nVersion: 1.0\nArchitecture: "
+                                              "all\nMaintainer: T <t@example.org>\n" + relation + "\nDescription: t\n"}};
+        };
+        QVERIFY(AptFixture::buildPackage(repo, "zv-broken", control("zv-broken", "Depends: zv-nobody-has-it")));
+        QVERIFY(AptFixture::buildPackage(repo, "zv-conflict", control("zv-conflict", "Conflicts: zv-extra")));
         QVERIFY(AptFixture::indexRepository(repo));
-        QVERIFY(AptFixture::buildPackage(signedRepo, QStringLiteral("zv-signed")));
-        QVERIFY(AptFixture::indexRepository(signedRepo));
-        QVERIFY(AptFixture::makeKey(fixture.filePath(QStringLiteral("gnupg")), &armored, &binary));
-        QVERIFY(AptFixture::signRepository(signedRepo, fixture.filePath(QStringLiteral("gnupg"))));
-        QVERIFY(QDir().mkpath(served) && Support::writeFile(served + "/key.asc", armored) &&
-                Support::writeFile(served + "/key.gpg", binary) &&
-                Support::writeFile(served + "/fake.gpg", QByteArray("\x99\x01\x0d\x04", 4) + binary.mid(4, 40)) &&
-                Support::writeFile(served + "/big.gpg", binary + QByteArray(5 << 20, 'x')));
-        server.start(QStringLiteral("python3"), {"-m", "http.server", QString::number(Port), "--bind", "127.0.0.1",
-                                                 "--directory", served});
-        QTRY_VERIFY_WITH_TIMEOUT(runProgram("wget", {"-q", "-O", "/dev/null", keyUrl("key.asc")}).exitCode == 0, 15000);
+        const QString gnupg = fixture.filePath(QStringLiteral("gnupg")), pem = fixture.filePath("key.pem");
+        QVERIFY(AptFixture::makeKey(gnupg, &armored, &binary));
+        QVERIFY(AptFixture::signRepository(repo, gnupg));
+        QVERIFY(QDir().mkpath(served) && Support::writeFile(served + "/key.asc", armored));
+        const QString cert = "/usr/local/share/ca-certificates/zv-test.crt";
+        QCOMPARE(runProgram("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", pem, "-out", cert,
+                                        "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-days", "2"})
+                     .exitCode, 0);
+        QCOMPARE(runProgram("update-ca-certificates", {}, 60000).exitCode, 0);
+        server.start("python3", {"-c", HttpsServer, QString::number(Port), served, cert, pem});
+        QTRY_VERIFY_WITH_TIMEOUT(runProgram("curl", {"-sf", "-o", "/dev/null", keyUrl("key.asc")}).exitCode == 0, 15000);
         Timing::setScale(0.05); // the fixed pauses shrink twentyfold
     }
 
@@ -121,64 +121,6 @@ private slots:
         delete boxes;
     }
 
-    // From the button to the last row: hostile text in every field stays data; the sources lines bring the local
-    // repositories, the key served over HTTP makes the signed one usable, and the refresh runs in the terminal; one
-    // package nobody has sends the check to one simulation per package. The run then installs what passed, once per
-    // package, and goes on after a failing maintainer script.
-    void checkThenInstall()
-    {
-        const QString line = "deb [trusted=yes] file:" + repo + " ./", signedLine = "deb file:" + signedRepo + " ./";
-        const QString ppa = "ppa:x/y;touch /tmp/m-ppa", dashed = "-oAPT::Get::Simulate=false";
-        const QString key = keyUrl("key.asc;touch /tmp/m-key$(touch /tmp/m-key2)`touch /tmp/m-key3`");
-        const QString hostile = "deb [trusted=yes] file:/nonexistent stable main;touch /tmp/m-src $(touch /tmp/m-src2) &x";
-        QVERIFY(work->writeCatalogue({entry("L", "zv-local", "", "", line), entry("M", "zv-missing"), entry("B", "zv-bad"),
-                                      entry("M2", "zv-missing"), entry("Bash", "bash"), entry("L2", "zv-local"),
-                                      entry("S", "zv-signed", "", keyUrl("key.asc"), signedLine),
-                                      entry("H", "zv-hostile", ppa, key, hostile), entry("D", "zv-dashed", "--help", "-o/tmp/m-wget", "-e"),
-                                      entry("T", "zv-two", "", "", "deb file:/a ./\ndeb file:/b ./"), entry("O", dashed)}));
-        FormMain w;
-        QCOMPARE(boxes->shown.size(), 1); // an option is no package name: refused at start-up, never marked
-        QVERIFY(boxes->shown.at(0).contains(dashed));
-        runCheck(w);
-
-        QCOMPARE(Support::readAll(Sys::SourcesList), (line + '\n' + signedLine + '\n' + hostile + '\n').toUtf8());
-        QCOMPARE(QDir("/etc/apt/sources.list.d").entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
-        QCOMPARE(boxes->shown.size(), 3); // the start-up warning, the refresh question (in the order of the steps), the summary
-        QVERIFY2(boxes->shown.at(1).contains("<font color=#AA0000>zv-hostile, zv-dashed, zv-signed, zv-local, zv-two </font>"),
-                 qPrintable(boxes->shown.at(1)));
-        using S = RowState;
-        const QList<S> checked{S::Marked, S::NotInstallable, S::Marked, S::NotInstallable, S::Installed, S::Marked, S::Marked};
-        QCOMPARE(states(w).mid(0, 7), checked);
-        QCOMPARE(states(w).mid(7), QVector<S>(4, S::NotInstallable).toList());
-        // The package listed twice is simulated once; both of its rows are named, each once. An option never is.
-        const QString failure = QStringLiteral("Установка zv-missing невозможна:\n E: ");
-        QCOMPARE(boxes->shown.at(2).count(failure), 2);
-        QVERIFY(boxes->shown.at(2).contains("Установка zv-dashed невозможна:\n E: ") && !boxes->shown.at(2).contains(dashed));
-        // The refresh failed on the hostile line: the summary names what this check added, and where.
-        QVERIFY2(boxes->shown.at(2).startsWith("Обновление источников ПО (apt-get update) завершилось с ошибкой (код 100)."),
-                 qPrintable(boxes->shown.at(2)));
-        QVERIFY(boxes->shown.at(2).contains(" строка «" + hostile + "» в файле /etc/apt/sources.list\n"));
-        QString log = Support::logText();
-        QCOMPARE(log.count(failure), 2);
-        QVERIFY(log.contains("]  Добавлен новый репозиторий " + line + '\n') && log.contains("]  Добавлен новый ключ " + keyUrl("key.asc") + '\n'));
-        // Without a network the PPAs cannot be fetched, nor the key with shell text in its name: failures, with reasons.
-        QVERIFY(log.contains("]  Не удалось добавить партнер-репозиторий " + ppa + ": ") && !log.contains("Добавлен новый партнер"));
-        QVERIFY(log.contains("]  Не удалось добавить ключ " + key + ": "));
-        QVERIFY(log.contains("строка для sources.list содержит перевод строки") && log.contains("дистрибутив, компоненты): '-e'"));
-
-        w.ButtonOK->click();
-        QTRY_COMPARE_WITH_TIMEOUT(w.ButtonCancel->text(), QStringLiteral("Закрыть"), 180000);
-        QCOMPARE(w.installLabel->text(), QStringLiteral("Установка отмеченных программ выполнена!"));
-        QCOMPARE(states(w).mid(0, 7), (QList<S>{S::Done, S::NotInstallable, S::Failed, S::NotInstallable, S::Installed, S::Done, S::Done}));
-        QCOMPARE(PackageStatus::queryInstalled({"zv-local", "zv-bad", "zv-signed"}), (QSet<QString>{"zv-local", "zv-signed"}));
-        log = Support::logText();
-        const int done = log.indexOf("]  Выполнена установка zv-local\n"), failed = log.indexOf("]  Установка программы zv-bad не удалась!\n");
-        QVERIFY2(done > 0 && failed > done && log.indexOf("]  Выполнена установка отмеченных программ!\n") > failed, qPrintable(log));
-        QCOMPARE(log.count("Выполнена установка zv-local"), 1);
-        QCOMPARE(QDir("/tmp").entryList({"m-*"}, QDir::AllEntries | QDir::System), QStringList());
-        QCOMPARE(boxes->shown.size(), 3);
-    }
-
     // Every package passes the one joint simulation: each row is marked without a summary of problems.
     void allInstallable()
     {
@@ -188,6 +130,92 @@ private slots:
         runCheck(w);
         QCOMPARE(states(w), (QList<RowState>{RowState::Marked, RowState::Installed, RowState::Marked}));
         QCOMPARE(boxes->shown, QStringList());
+    }
+
+    // From the button to the last row: hostile text in every field stays data, and apt does what a row says and
+    // nothing else. The sources line brings the signed local repository, bound by signed-by to its key fetched over
+    // https; a row whose key cannot be fetched writes no line; a line whose repository cannot be fetched is named in
+    // the summary. The run then installs what passed, once per package, and goes on after a failing maintainer script.
+    void checkThenInstall()
+    {
+        QCOMPARE(runProgram("dpkg", {"-i", repo + "/zv-extra.deb"}).exitCode, 0); // zv-conflict would remove it
+        const QString key = keyUrl("key.asc"), line = "deb file:" + repo + " ./";
+        const QString keyring = "/etc/apt/keyrings/zaviron-127.0.0.1-key.gpg";
+        const QString written = "deb [signed-by=" + keyring + "] file:" + repo + " ./";
+        const QString unreachable = "deb http://127.0.0.1:1/debian x main";
+        const QByteArray userLines = "# " + written.toUtf8() + " (the user's note)\n";
+        const QString ppa = "ppa:x/y;touch /tmp/m-ppa", dashed = "-oAPT::Get::Simulate=false";
+        const QString hostileKey = keyUrl("key.asc;touch /tmp/m-key$(touch /tmp/m-key2)`touch /tmp/m-key3`");
+        const QString trusted = "deb [trusted=yes] file:/nonexistent stable main;touch /tmp/m-src $(touch /tmp/m-src2) &x";
+        QVERIFY(AptFixture::onlySources(userLines));
+        QVERIFY(work->writeCatalogue({entry("L", "zv-local", "", key, line), entry("M", "zv-missing"), entry("B", "zv-bad"),
+                                      entry("Dep", "zv-broken"), entry("Bash", "bash"), entry("L2", "zv-local"),
+                                      entry("P", "zv-loca."), entry("C", "zv-conflict"), entry("F", "zv-far", "", "", unreachable),
+                                      entry("H", "zv-hostile", ppa, hostileKey, trusted),
+                                      entry("H2", "zv-h2", trusted, "http://127.0.0.1/key.asc", "deb file:/nowhere ./"),
+                                      entry("U", "zv-unfetched", "", keyUrl("none.asc"), "deb file:/nowhere2 ./"),
+                                      entry("D", "zv-dashed", "--help", "-o/tmp/m-curl", "-e"), entry("Q", "zv-ppa", "ppa:zv/none"),
+                                      entry("T", "zv-two", "", "", "deb file:/a ./\ndeb file:/b ./"), entry("O", dashed)}));
+        FormMain w;
+        QCOMPARE(boxes->shown.size(), 1); // an option is no package name: refused at start-up, never marked
+        QVERIFY(boxes->shown.at(0).contains(dashed));
+        runCheck(w);
+
+        // Only the acceptable lines, the user's own kept; the key stored once, for its own repository.
+        const QByteArray sources = userLines + (written + '\n' + unreachable + '\n').toUtf8();
+        QCOMPARE(Support::readAll(Sys::SourcesList), sources);
+        QCOMPARE(QDir("/etc/apt/sources.list.d").entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+        QCOMPARE(QDir("/etc/apt/keyrings").entryList(QDir::Files), QStringList{"zaviron-127.0.0.1-key.gpg"});
+        QCOMPARE(QFileInfo(keyring).permissions(), QFileDevice::Permissions(0x6644));
+        QCOMPARE(QDir(Sys::TrustedKeysDir).entryList({"zaviron-*"}), QStringList());
+        QCOMPARE(boxes->shown.size(), 3); // the start-up warning, the refresh question, the summary
+        using S = RowState;
+        QCOMPARE(states(w).mid(0, 8), (QList<S>{S::Marked, S::NotInstallable, S::Marked, S::NotInstallable, S::Installed,
+                                                S::Marked, S::NotInstallable, S::NotInstallable}));
+        QCOMPARE(states(w).mid(8), QVector<S>(8, S::NotInstallable).toList());
+        const QString summary = boxes->shown.at(2);
+        // The refresh exited 0 but could not fetch the unreachable repository: the summary names that line alone.
+        QVERIFY2(summary.startsWith("Обновление источников ПО (apt-get update) не смогло загрузить данные добавленных "
+                                    "репозиториев:\n строка «" + unreachable + "» в файле /etc/apt/sources.list\nЕсли"),
+                 qPrintable(summary));
+        for (const QString &failed : {QString("zv-missing невозможна:\n E: Unable to locate package zv-missing"),
+                                      QString("zv-loca. невозможна:\n E: Unable to locate package zv-loca."),
+                                      QString("zv-conflict невозможна:\n E: Packages need to be removed but remove is disabled."),
+                                      QString("zv-broken невозможна:\n E: Unable to correct problems, you have held broken packages."),
+                                      "zv-unfetched невозможна:\n E: не добавлен ключ " + keyUrl("none.asc")})
+            QVERIFY2(summary.count("Установка " + failed) == 1, qPrintable(failed));
+        QVERIFY(summary.contains("Установка zv-dashed невозможна:\n E: ") && !summary.contains("Установка " + dashed));
+        QCOMPARE(PackageStatus::isInstalled(PackageStatus::queryStatus("zv-extra")), true);
+        QString log = Support::logText();
+        QVERIFY(log.contains("]  Добавлен новый репозиторий " + written + '\n') && log.contains("]  Добавлен новый ключ " + key + '\n'));
+        QVERIFY(log.contains("]  Не добавлен репозиторий deb file:/nowhere2 ./: не добавлен ключ " + keyUrl("none.asc") + ": curl"));
+        // Refused before anything runs: a PPA that is no Launchpad archive, a key over http, signature checks off.
+        QVERIFY(log.contains("]  Не добавлен партнер-репозиторий: поле PPA не имеет вида ppa:владелец/имя: '" + trusted));
+        for (const QString &url : {QString("http://127.0.0.1/key.asc"), hostileKey})
+            QVERIFY(log.contains("]  Не удалось добавить ключ " + url + ": адрес ключа не является правильным адресом https://\n"));
+        QVERIFY(log.contains("]  Не добавлен репозиторий: строка для sources.list отключает проверку подписей (trusted=yes): '" + trusted));
+        // A tool's failure is told by its last line, not by the first line of its traceback.
+        QVERIFY2(log.contains(QRegularExpression("]  Не удалось добавить партнер-репозиторий ppa:zv/none: [^\n]*Error")), qPrintable(log));
+        QVERIFY(log.contains("строка для sources.list содержит перевод строки") && log.contains("дистрибутив, компоненты): '-e'"));
+        // A second pass over the same row finds its line and its key: nothing new is written.
+        w.addDataKey(key);
+        w.addAptSources(line);
+        QCOMPARE(Support::readAll(Sys::SourcesList), sources);
+        QCOMPARE(QDir("/etc/apt/keyrings").entryList(QDir::Files).size(), 1);
+
+        w.ButtonOK->click();
+        QTRY_COMPARE_WITH_TIMEOUT(w.ButtonCancel->text(), QStringLiteral("Закрыть"), 180000);
+        QCOMPARE(w.installLabel->text(), QStringLiteral("Установка отмеченных программ выполнена!"));
+        QCOMPARE(states(w).mid(0, 6), (QList<S>{S::Done, S::NotInstallable, S::Failed, S::NotInstallable, S::Installed, S::Done}));
+        QSet<QString> installed;
+        QVERIFY(PackageStatus::queryInstalled({"zv-local", "zv-bad", "zv-loca.", "zv-extra"}, &installed));
+        QCOMPARE(installed, (QSet<QString>{"zv-local", "zv-extra"}));
+        log = Support::logText();
+        const int done = log.indexOf("]  Выполнена установка zv-local\n"), failed = log.indexOf("]  Установка программы zv-bad не удалась!\n");
+        QVERIFY2(done > 0 && failed > done && log.indexOf("]  Выполнена установка отмеченных программ!\n") > failed, qPrintable(log));
+        QCOMPARE(log.count("Выполнена установка zv-local"), 1);
+        QCOMPARE(QDir("/tmp").entryList({"m-*"}, QDir::AllEntries | QDir::System), QStringList());
+        QCOMPARE(boxes->shown.size(), 3);
     }
 
     // A package's question is asked in the terminal, which stays open, and answered by keystrokes sent there.
@@ -220,37 +248,6 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(w.ButtonCancel->text(), QStringLiteral("Закрыть"), 120000);
         QCOMPARE(w.rowState(0), RowState::Done);
         QCOMPARE(w.Table->item(0, ColStatus)->text(), QStringLiteral("Закончена установка ПО"));
-    }
-
-    // Without apt-key the key is stored where apt reads keys, once gpg has read it as a key and it is not too large;
-    // a file of the same name that holds another key is never overwritten.
-    void keyWithoutAptKey_data()
-    {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QString>("stored"); // in the trusted folder; empty: nothing
-        QTest::newRow("binary key") << "key.gpg" << "zaviron-127.0.0.1-key.gpg";
-        QTest::newRow("starts like a key, is none") << "fake.gpg" << QString();
-        QTest::newRow("5 MiB") << "big.gpg" << QString();
-    }
-    void keyWithoutAptKey()
-    {
-        QFETCH(QString, file);
-        QFETCH(QString, stored);
-        const QString folder = QString::fromLatin1(Sys::TrustedKeysDir) + '/';
-        QDir(folder).removeRecursively();
-        const PathWithoutAptKey path;
-        QVERIFY(!programExists("apt-key"));
-        FormMain w;
-        w.addDataKey(keyUrl(file));
-        QCOMPARE(QDir(folder).entryList(QDir::Files), stored.isEmpty() ? QStringList() : QStringList{stored});
-        QVERIFY(Support::logText().contains((stored.isEmpty() ? "]  Не удалось добавить ключ " : "]  Добавлен новый ключ ") + keyUrl(file)));
-        if (!stored.isEmpty()) {
-            QCOMPARE(Support::readAll(folder + stored), Support::readAll(served + '/' + file));
-            QVERIFY(Support::writeFile(folder + stored, "another key\n"));
-            w.addDataKey(keyUrl(file)); // takes the next free name
-            QCOMPARE(Support::readAll(folder + stored), QByteArray("another key\n"));
-            QCOMPARE(Support::readAll(folder + QString(stored).replace(".gpg", "-2.gpg")), Support::readAll(served + '/' + file));
-        }
     }
 
     // Nothing marked: nothing is simulated, the user is told, the window closes and the lock goes.
