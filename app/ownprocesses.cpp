@@ -11,6 +11,8 @@ namespace {
 
 struct ProcInfo {
     pid_t parent = 0;
+    pid_t session = 0;
+    bool zombie = false; // ended, not yet reaped: nothing of it runs
     QString name;
 };
 
@@ -27,18 +29,16 @@ bool readStat(pid_t pid, ProcInfo *info)
         return false;
     info->name = QString::fromUtf8(stat.mid(open + 1, close - open - 1));
     const QList<QByteArray> rest = stat.mid(close + 2).split(' ');
-    if (rest.size() < 2)
+    if (rest.size() < 4)
         return false;
+    info->zombie = rest.at(0) == "Z";
     info->parent = static_cast<pid_t>(rest.at(1).toLong());
+    info->session = static_cast<pid_t>(rest.at(3).toLong());
     return true;
 }
 
-} // namespace
-
-QList<pid_t> OwnProcesses::descendantsNamed(const QString &name, pid_t root)
+QHash<pid_t, ProcInfo> allProcesses()
 {
-    if (root == 0)
-        root = ::getpid();
     QHash<pid_t, ProcInfo> all;
     const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &entry : entries) {
@@ -48,6 +48,26 @@ QList<pid_t> OwnProcesses::descendantsNamed(const QString &name, pid_t root)
         if (isPid && readStat(pid, &info))
             all.insert(pid, info);
     }
+    return all;
+}
+
+} // namespace
+
+QList<pid_t> OwnProcesses::inSession(pid_t session)
+{
+    QList<pid_t> found;
+    const QHash<pid_t, ProcInfo> all = allProcesses();
+    for (auto it = all.cbegin(); it != all.cend(); ++it)
+        if (it.value().session == session && !it.value().zombie)
+            found << it.key();
+    return found;
+}
+
+QList<pid_t> OwnProcesses::descendantsNamed(const QString &name, pid_t root)
+{
+    if (root == 0)
+        root = ::getpid();
+    const QHash<pid_t, ProcInfo> all = allProcesses();
     QList<pid_t> found;
     for (auto it = all.cbegin(); it != all.cend(); ++it) {
         if (it.value().name != name)

@@ -13,6 +13,10 @@ namespace OwnProcesses {
 /// Descendants of root (this process by default) whose command name is name.
 QList<pid_t> descendantsNamed(const QString &name, pid_t root = 0);
 
+/// The processes still running in a session (a terminal's command leads one): a dpkg that apt-get left behind when
+/// it was ended is among them, reparented, yet still of that session.
+QList<pid_t> inSession(pid_t session);
+
 /// Sends SIGTERM (what killall sends) to every descendant named name. Returns how many were signalled.
 int terminate(const QString &name);
 

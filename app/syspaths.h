@@ -37,6 +37,7 @@ inline constexpr const char *DpkgStatusFormat =
 
 // Command texts as the user sees them in the terminal window and in the log.
 inline constexpr const char *AptGetUpdate = "apt-get update";
+inline constexpr const char *DpkgConfigure = "dpkg --configure -a";
 // Runs apt-get with the given arguments in the terminal and writes its exit status to the file named by $0 (a
 // fixed script: the status file and apt's own options are its positional parameters), so the refresh can be judged.
 // Runs apt-get with the given arguments in the terminal, writes its exit status to "status" and a copy of what it

@@ -52,7 +52,14 @@ TerminalCommand AptCommands::installCommand(const QString &package)
 
 TerminalCommand AptCommands::configureCommand()
 {
-    return {QString::fromLatin1(Sys::Dpkg), {QStringLiteral("--configure"), QStringLiteral("-a")}, QString()};
+    return {QString::fromLatin1(Sys::Dpkg), {QStringLiteral("--configure"), QStringLiteral("-a")},
+            QString::fromLatin1(Sys::DpkgConfigure)};
+}
+
+bool AptCommands::needsRepair(const ProcessResult &audit)
+{
+    // dpkg --audit says nothing when all is well; a run that fails leaves the doubt on the side of the repair.
+    return !audit.succeeded() || !audit.out.trimmed().isEmpty();
 }
 
 QStringList AptCommands::simulateArgs(const QStringList &packages)

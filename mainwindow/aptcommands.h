@@ -21,6 +21,9 @@ TerminalCommand installCommand(const QString &package);
 /// The repair of an installation that was cut short, for the terminal window: "dpkg --configure -a".
 TerminalCommand configureCommand();
 
+/// Whether "dpkg --audit" reports a package that an interrupted run left half installed or half configured.
+bool needsRepair(const ProcessResult &audit);
+
 /// apt-get arguments that simulate the installation of packages quietly.
 QStringList simulateArgs(const QStringList &packages);
 

@@ -132,6 +132,7 @@ void FormMain::showRow(int row, RowState state)
     }
     status->setData(StateRole, static_cast<int>(state));
     status->setText(look.statusText);
+    status->setToolTip(cellToolTip(look.statusText));
     if (look.setsStatusColour)
         status->setForeground(QBrush(look.statusColour));
 

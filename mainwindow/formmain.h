@@ -3,6 +3,7 @@
 
 #include <QDialog>
 #include <QMap>
+#include <QPointer>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -15,6 +16,7 @@
 #include "mainwindow/workflow.h"
 #include "ui_formmain.h"
 
+class FormTerminal;
 class QCloseEvent;
 class QTimerEvent;
 
@@ -108,6 +110,7 @@ private:
     int speedTimerId = 0;
     QTimer watchTimer;
     bool needUpdate = false;
+    QPointer<FormTerminal> installTerminal; // the terminal of the package being installed
 
     bool closing = false; // set once by cancel(); read only through stopped()
 
@@ -140,6 +143,7 @@ private:
     void repositoryFailure(const QString &logLine); // a log line, and a line in the check's summary
     void finishCheck();        // the end of the installability check: final texts, the summary of failures
     void closeNothingMarked(); // no row is marked: say so and close the window
+    void repairThenFinish();   // after an abort: "dpkg --configure -a" in a terminal when dpkg reports a package left half done
     void finishInstall();      // the end of the installation run: final texts, the button becomes "Закрыть"
 };
 

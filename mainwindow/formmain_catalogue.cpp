@@ -39,8 +39,12 @@ void FormMain::setProg(int row, QString title, QString description, QString inst
                        QString getAptKey, QString aptListEntry)
 {
     const QString texts[CatalogueEntry::FieldCount] = {title, description, installTitle, ppa, getAptKey, aptListEntry};
-    for (int i = 0; i < CatalogueEntry::FieldCount; ++i)
-        Table->setItem(row, FieldColumns[i], new QTableWidgetItem(texts[i]));
+    for (int i = 0; i < CatalogueEntry::FieldCount; ++i) {
+        auto *item = new QTableWidgetItem(texts[i]);
+        if (FieldColumns[i] == ColTitle || FieldColumns[i] == ColDescription)
+            item->setToolTip(cellToolTip(texts[i]));
+        Table->setItem(row, FieldColumns[i], item);
+    }
 }
 
 QVector<CatalogueEntry> FormMain::tableEntries() const

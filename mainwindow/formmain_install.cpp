@@ -4,6 +4,7 @@
 #include <QScrollBar>
 
 #include "app/messagebox.h"
+#include "app/process.h"
 #include "app/syspaths.h"
 #include "app/timing.h"
 #include "mainwindow/packagestatus.h"
@@ -58,8 +59,8 @@ void FormMain::installProg()
         return; // the window was closed meanwhile: no further package starts
     instProg = listProg.at(indexProg);
     // The name is one argument after "--": apt never reads it as an option, and no shell reads it at all.
-    auto *terminal = new FormTerminal(AptCommands::installCommand(instProg));
-    connect(terminal, &FormTerminal::closeTerminal, this, &FormMain::checkFinishInstall);
+    installTerminal = new FormTerminal(AptCommands::installCommand(instProg));
+    connect(installTerminal, &FormTerminal::closeTerminal, this, &FormMain::checkFinishInstall);
 }
 
 void FormMain::checkFinishInstall()
@@ -80,12 +81,34 @@ void FormMain::checkFinishInstall()
         if (!installed)
             writeLog(QStringLiteral("Установка программы ") + name + QStringLiteral(" не удалась!"));
     }
-    if (last)
+    // After an abort no further package starts: each is told as not installed, and an installation that dpkg
+    // could not finish is repaired before the run's final texts.
+    if (installTerminal && installTerminal->aborted()) {
+        for (const QString &skipped : listProg.mid(indexProg + 1)) {
+            for (int row : Workflow::rowsOf(tableEntries(), skipped))
+                showRow(row, RowState::Failed);
+            writeLog(QStringLiteral("Установка программы ") + skipped + QStringLiteral(" не выполнена: установка прервана"));
+        }
+        repairThenFinish();
+    } else if (last) {
         finishInstall();
-    else {
+    } else {
         ++indexProg;
         operation();
     }
+}
+
+void FormMain::repairThenFinish()
+{
+    const ProcessResult audit = runProgram(QString::fromLatin1(Sys::Dpkg), {QStringLiteral("--audit")});
+    if (!AptCommands::needsRepair(audit)) {
+        finishInstall();
+        return;
+    }
+    writeLog(QStringLiteral("После прерванной установки dpkg сообщает о незавершённых пакетах: ") +
+             QString::fromLatin1(Sys::DpkgConfigure) + QLatin1Char('\n') + QString::fromUtf8(audit.out.trimmed()));
+    auto *repair = new FormTerminal(AptCommands::configureCommand());
+    connect(repair, &FormTerminal::closeTerminal, this, &FormMain::finishInstall);
 }
 
 void FormMain::finishInstall()

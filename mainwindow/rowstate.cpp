@@ -1,5 +1,7 @@
 #include "mainwindow/rowstate.h"
 
+#include <QTextDocument>
+
 #include "catalogue/fieldrules.h"
 
 namespace {
@@ -52,6 +54,12 @@ RowState afterClick(RowState state, bool checked)
     if (!checked && state == RowState::Marked)
         return RowState::Unmarked;
     return state;
+}
+
+QString cellToolTip(const QString &text)
+{
+    // A tooltip that looks like rich text is read as rich text: the conversion escapes it and keeps line breaks.
+    return text.isEmpty() ? QString() : Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);
 }
 
 StartStates startStates(const QStringList &packageFields, const QSet<QString> &installed)

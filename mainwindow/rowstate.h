@@ -45,6 +45,9 @@ RowLook rowLook(RowState state);
 RowState afterClick(RowState state, bool checked);
 
 
+/// A cell's text as its tooltip: the whole of it (the columns cut long texts), shown as written, never as markup.
+QString cellToolTip(const QString &text);
+
 /// The rows' states at start-up, from their package fields and the installed names.
 struct StartStates {
     QVector<RowState> states;

@@ -16,7 +16,7 @@ QString emphasised(const QString &text)
 
 QString CommandLine::header(const QString &command, const QString &instProg)
 {
-    if (command == QLatin1String(Sys::AptGetUpdate))
+    if (command == QLatin1String(Sys::AptGetUpdate) || command == QLatin1String(Sys::DpkgConfigure))
         return QStringLiteral("Ждите... Выполняется команда:  ") + emphasised(command);
     return QStringLiteral("Идёт установка приложения:  ") + emphasised(instProg);
 }
@@ -25,6 +25,12 @@ QString CommandLine::stillRunningNote()
 {
     return QStringLiteral("<br>Окно закроется само, когда команда завершится; ответьте на её вопросы здесь или "
                           "нажмите 'Прервать'.");
+}
+
+QString CommandLine::finishingNote()
+{
+    return QStringLiteral("<br>Установка прервана. Окно закроется само, когда завершатся все её процессы (dpkg "
+                          "доводит начатое до конца).");
 }
 
 QString CommandLine::failedHeader(const QString &command)

@@ -14,6 +14,9 @@ QString header(const QString &command, const QString &instProg);
 /// What the header adds when the user tries to close the window while its command runs.
 QString stillRunningNote();
 
+/// What the header adds after an abort, while the processes of the command's session (dpkg) still run.
+QString finishingNote();
+
 /// The header shown instead when the command could not be started.
 QString failedHeader(const QString &command);
 

@@ -29,6 +29,8 @@ FormTerminal::FormTerminal(const TerminalCommand &command, QWidget *parent) : QW
     connect(consoleTabulator, &TabWidget::finished, this, [this] {
         commandOver = true;
         endTerminal();
+        if (aborting)
+            close();
     });
 
     consoleTabulator->addNewTab(command);
@@ -61,9 +63,11 @@ void FormTerminal::cancel()
     }
     // Only the apt-get processes this program started are ended (SIGTERM, as killall sends); an apt-get of another
     // program, such as the system's updater, is left alone. Nothing ended means nothing happens.
-    if (OwnProcesses::terminate(QString::fromLatin1(Sys::AptGet)) > 0) {
-        endTerminal();
-        close();
+    // The window stays until every process of the command's session has ended: a dpkg that apt-get left running
+    // would die with the terminal, half configuring a package. The end is reported then, and the window closes.
+    if (!aborting && OwnProcesses::terminate(QString::fromLatin1(Sys::AptGet)) > 0) {
+        aborting = true;
+        label->setText(header + CommandLine::finishingNote());
     }
 }
 
@@ -71,9 +75,9 @@ void FormTerminal::closeEvent(QCloseEvent *event)
 {
     // While the command runs the window stays: apt may ask a question here (a licence, a configuration file) that
     // only this terminal can answer, and a hidden question would stall the run for good.
-    if (!commandOver && !notStarted && !ended) {
+    if (!commandOver && !notStarted) {
         event->ignore();
-        label->setText(header + CommandLine::stillRunningNote());
+        label->setText(header + (aborting ? CommandLine::finishingNote() : CommandLine::stillRunningNote()));
         return;
     }
     event->accept();

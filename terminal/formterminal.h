@@ -19,6 +19,9 @@ public:
     /// Starts command at once and shows the window; connect closeTerminal() right after construction.
     explicit FormTerminal(const TerminalCommand &command, QWidget *parent = nullptr);
 
+    /// True once the user aborted the command with the window's button.
+    bool aborted() const { return aborting; }
+
 signals:
     void closeTerminal();
 
@@ -34,6 +37,7 @@ private:
     bool ended = false;       // closeTerminal() has been emitted
     bool commandOver = false; // the command ended by itself
     bool notStarted = false;  // the command could not be started
+    bool aborting = false;    // the abort ended our apt-get; the window waits for the rest of its session
     QString header;           // the header as the command's start set it
 };
 

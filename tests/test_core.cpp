@@ -1,6 +1,7 @@
 // The window-free core: the catalogue file's layout and whose catalogue is used, package names and dpkg's status, the
 // workflow's decisions, the argument lists, the sources.list edit, key files, the reading of apt's answer, the
 // running text, log lines that stay one entry each, and windows fitted to small screens.
+#include <QTextDocument>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -217,6 +218,9 @@ private slots:
         QCOMPARE(start.unusable.size(), 22);
         const QString text = notPackageNamesText(start.unusable);
         QVERIFY2(text.contains("a b, x&lt;b&gt;, p 0") && text.contains("p 17 и ещё 2</font>"), qPrintable(text));
+        QTextDocument tip;
+        tip.setHtml(cellToolTip("<img src=\"/dev/zero\"> &amp;\nb"));
+        QCOMPARE(tip.toPlainText(), QStringLiteral("<img src=\"/dev/zero\"> &amp;\nb"));
     }
 
     // Whatever a catalogue field holds, it is one argument, the last, after "--"; a fixed script takes it as $1.
