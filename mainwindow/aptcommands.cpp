@@ -7,6 +7,12 @@
 
 namespace {
 
+// apt 2 begins its errors with "E:", apt 3 with "Error:".
+bool isError(const QString &line)
+{
+    return line.startsWith(QLatin1String("E:")) || line.startsWith(QLatin1String("Error:"));
+}
+
 QStringList lines(const QByteArray &text)
 {
     QStringList result;
@@ -64,7 +70,8 @@ bool AptCommands::needsRepair(const ProcessResult &audit)
 
 QStringList AptCommands::simulateArgs(const QStringList &packages)
 {
-    return QStringList{QStringLiteral("install"), QStringLiteral("-s"), QStringLiteral("-qq"), QStringLiteral("-y")} +
+    // -q, not -qq: apt lists the unmet dependencies only then, naming each package they keep back.
+    return QStringList{QStringLiteral("install"), QStringLiteral("-s"), QStringLiteral("-q"), QStringLiteral("-y")} +
            nameOptions() + QStringList{QStringLiteral("--")} + packages;
 }
 
@@ -77,7 +84,7 @@ QString AptCommands::simulationFailure(const ProcessResult &simulation)
     if (simulation.succeeded())
         return QString();
     for (const QString &line : lines(simulation.err))
-        if (line.startsWith(QLatin1String("E:")))
+        if (isError(line))
             return line;
     return simulation.failure();
 }
@@ -91,7 +98,7 @@ QString AptCommands::failureReason(const ProcessResult &result)
         return result.failure();
     QString main = said.last();
     for (const QString &line : said)
-        if (line.startsWith(QLatin1String("E:"))) {
+        if (isError(line)) {
             main = line;
             break;
         }

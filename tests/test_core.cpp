@@ -10,6 +10,7 @@
 #include "catalogue/catalogueaccess.h"
 #include "catalogue/cataloguecodec.h"
 #include "catalogue/fieldrules.h"
+#include "mainwindow/installability.h"
 #include "mainwindow/packagestatus.h"
 #include "mainwindow/aptcommands.h"
 #include "mainwindow/checkreport.h"
@@ -21,6 +22,7 @@
 #include "tests/support/support.h"
 
 using States = QVector<RowState>;
+using Failures = QMap<QString, QString>;
 using Support::fetch;
 Q_DECLARE_METATYPE(States)
 Q_DECLARE_METATYPE(RowState)
@@ -577,6 +579,45 @@ private slots:
         QFETCH(QRect, wanted);
         QFETCH(QRect, available);
         QTEST(ScreenFit::fit(wanted, available, QMargins(0, 30, 0, 0)), "fitted");
+    }
+
+    // Which rows fail, why, in how many runs; the fake answers with apt 2.6's lines (apt-get -q, a local repository).
+    void installability_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<Failures>("failures");
+        QTest::addColumn<int>("simulations");
+        QStringList ok;
+        for (int i = 1; i <= 27; ++i)
+            ok << QStringLiteral("zv-ok%1").arg(i);
+        QTest::newRow("2 missing (a row called locate is not), 1 unmet without native :arch: 3 runs for 30")
+            << QStringList{"locate", "zv-no", "zv-arch:amd64", "zv-na"} + ok.mid(1)
+            << Failures{{"zv-no", "E: Unable to locate package zv-no"}, {"zv-na", "E: Unable to locate package zv-na"},
+                        {"zv-arch:amd64", "zv-arch : Depends: zv-nobody3 but it is not installable"}} << 3;
+        QTest::newRow("one of two rows in conflict, then halves: a removal, a dependency's unmet dependency")
+            << QStringList{"zv-left", "zv-right"} + ok.mid(0, 12) + QStringList{"zv-replacer", "zv-dep"} + ok.mid(12)
+            << Failures{{"zv-replacer", "E: Packages need to be removed but remove is disabled."},
+                        {"zv-dep", "E: Unable to correct problems, you have held broken packages."},
+                        {"zv-left", "zv-left : Conflicts: zv-right but 1.0 is to be installed"}} << 10;
+    }
+    void installability()
+    {
+        static const QMap<QString, QByteArray> apt{{"zv-no", "E: Unable to locate package zv-no\n"},
+            {"zv-na", "E: Unable to locate package zv-na\n"}, {"zv-replacer", "E: Packages need to be removed but "
+            "remove is disabled.\n"}, {"zv-dep", " zv-broken : Depends: zv-nobody-has-it but it is not installable\n"},
+            {"zv-arch:amd64", " zv-arch : Depends: zv-nobody3 but it is not installable\n"},
+            {"zv-left", " zv-left : Conflicts: zv-right but 1.0 is to be installed\n"}};
+        const auto simulate = [](const QStringList &set) {
+            QByteArray at[3]; // apt stops at the first step that fails: names, dependencies, removals
+            for (const QString &n : set)
+                at[apt[n].startsWith("E: U") ? 0 : apt[n].startsWith("E:") ? 2 : 1] += apt[n];
+            const int step = !at[0].isEmpty() ? 0 : !at[1].isEmpty() ? 1 : 2;
+            return ProcessResult{true, true, false, at[step].isEmpty() ? 0 : 100, step == 1 ? at[1] : "",
+                step != 1 ? at[step] : "E: Unable to correct problems, you have held broken packages.\n"};
+        };
+        const Installability::Outcome outcome = Installability::judge(fetch<QStringList>("names"), simulate);
+        QTEST(outcome.failures, "failures");
+        QTEST(outcome.simulations, "simulations");
     }
 };
 

@@ -179,9 +179,9 @@ private slots:
                                     "репозиториев:\n строка «" + unreachable + "» в файле /etc/apt/sources.list\nЕсли"),
                  qPrintable(summary));
         for (const QString &failed : {QString("zv-missing невозможна:\n E: Unable to locate package zv-missing"),
-                                      QString("zv-loca. невозможна:\n E: Unable to locate package zv-loca."),
+                                      QString("zv-loca. невозможна:\n E: "),
                                       QString("zv-conflict невозможна:\n E: Packages need to be removed but remove is disabled."),
-                                      QString("zv-broken невозможна:\n E: Unable to correct problems, you have held broken packages."),
+                                      QString("zv-broken невозможна:\n zv-broken : Depends: zv-nobody-has-it but it is not installable"),
                                       "zv-unfetched невозможна:\n E: не добавлен ключ " + keyUrl("none.asc")})
             QVERIFY2(summary.count("Установка " + failed) == 1, qPrintable(failed));
         QVERIFY(summary.contains("Установка zv-dashed невозможна:\n E: ") && !summary.contains("Установка " + dashed));
