@@ -423,7 +423,13 @@ private slots:
         QTest::newRow("plain") << "abc" << "abc";
         QTest::newRow("LF in a field") << "a\n[01.01.2000 00:00:00]  forged" << "a\n [01.01.2000 00:00:00]  forged";
         QTest::newRow("an indented second line stays") << "невозможна:\n E: x" << "невозможна:\n E: x";
-        QTest::newRow("CR LF, lone CR, LF at the end") << "a\r\nb\rc\n" << "a\\r\n b\\rc\n ";
+        QTest::newRow("CR LF, lone CR, LF at the end") << "a\r\nb\rc\n" << "a\\x0D\n b\\x0Dc\n ";
+        // Nothing of a field acts on the terminal that shows the log; the tab stays, a backslash is doubled.
+        QTest::newRow("ESC sequence, BEL, NUL") << QString("\x1b]0;t\a\x1b[2J") + QChar(0) << "\\x1B]0;t\\x07\\x1B[2J\\x00";
+        QTest::newRow("DEL and C1: NEL, CSI") << QString("\x7f") + QChar(0x85) + 'x' + QChar(0x9b) + "31m" << "\\x7F\\x85x\\x9B31m";
+        QTest::newRow("line and paragraph separator") << QString("a") + QChar(0x2028) + 'b' + QChar(0x2029) << "a\\u2028b\\u2029";
+        QTest::newRow("tab kept, backslash doubled") << "a\tb\\x1B\\" << "a\tb\\\\x1B\\\\";
+        QTest::newRow("Cyrillic and U+00A0 kept") << QString::fromUtf8("ПО\u00a0x") << QString::fromUtf8("ПО\u00a0x");
     }
     void logLine()
     {
@@ -450,6 +456,25 @@ private slots:
         QFETCH(QRect, wanted);
         QFETCH(QRect, available);
         QTEST(ScreenFit::fit(wanted, available, QMargins(0, 30, 0, 0)), "fitted");
+    }
+
+    // A link planted at the log's name (to a file of root's, or dangling, which would create its target) gives way
+    // to a plain log file and is never written through.
+    void logNeverThroughLink_data()
+    {
+        QTest::addColumn<QByteArray>("target"); // what the link points to holds, "<unreadable>" for nothing
+        QTest::newRow("link to a file") << QByteArray("keep\n");
+        QTest::newRow("dangling link") << QByteArray("<unreadable>");
+    }
+    void logNeverThroughLink()
+    {
+        QFETCH(QByteArray, target);
+        const QString log = dir.filePath(QTest::currentDataTag()), to = log + ".target";
+        QVERIFY(target.startsWith('<') || Support::writeFile(to, target));
+        QVERIFY(QFile::link(to, log) && appendLogLine(log, "x"));
+        QCOMPARE(Support::readAll(to), target);
+        QCOMPARE(QFileInfo(log).isSymLink(), false);
+        QCOMPARE(Support::readAll(log).mid(21), QByteArray("  x\n")); // after "[dd.MM.yyyy hh:mm:ss]"
     }
 };
 
