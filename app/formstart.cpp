@@ -42,7 +42,7 @@ void FormStart::startProgressBar()
     auto *timeLine = new QTimeLine(1500, this);
     timeLine->setFrameRange(0, 100);
     timeLine->start();
-    connect(timeLine, SIGNAL(frameChanged(int)), progressBar, SLOT(setValue(int)));
+    connect(timeLine, &QTimeLine::frameChanged, progressBar, &QProgressBar::setValue);
     connect(timeLine, &QTimeLine::finished, timeLine, &QObject::deleteLater);
 }
 
@@ -57,7 +57,7 @@ void FormStart::writeLog(QString text) { appendLogLine(QString::fromLatin1(Sys::
 void FormStart::inicialProg()
 {
     showStatus(QStringLiteral("Инициализация программы..."));
-    QTimer::singleShot(Timing::ms(1500), this, SLOT(checkFileName()));
+    QTimer::singleShot(Timing::ms(1500), this, &FormStart::checkFileName);
     writeLog(QStringLiteral("Запуск программы"));
 }
 
@@ -65,27 +65,40 @@ void FormStart::checkFileName()
 {
     showStatus(QStringLiteral("Проверка наличия запущенной программы..."));
     // The flock is what really keeps a second instance out: the running one holds it for its whole life, entry
-    // dialogs included, and nobody but root can create or remove its file. While it is held elsewhere nothing is
-    // removed, not even the lock file in /tmp, which is the running instance's.
+    // dialogs included, and nobody but root can create or remove its file. The file in /tmp only says so to others.
     QString error;
+    const QString lockFile = QString::fromLatin1(Sys::LockFile);
     const InstanceLock::Result lock = InstanceLock::take(QString::fromLatin1(Sys::InstanceLockFile), &error);
-    if (lock == InstanceLock::Failed)
-        writeLog(QStringLiteral("Блокировка экземпляра не получена: ") + error);
-    const bool running = lock == InstanceLock::HeldElsewhere;
-    if (running || SafeFile::exists(QString::fromLatin1(Sys::LockFile))) {
+    switch (InstanceLock::decide(lock, SafeFile::exists(lockFile))) {
+    case InstanceLock::Start::RefuseRunning:
+        writeLog(QStringLiteral("Запуск отклонён: программа уже запущена"));
         MessageBoxes::run(MessageBoxes::closeBox(
             QMessageBox::Warning,
-            QStringLiteral("  Уже запущен один экземпляр программы. Закройте запущенную программу, блокирующий "
-                           "файл: /tmp/zaviron.lock удаляется."),
+            QStringLiteral("  Уже запущен один экземпляр программы. Закройте запущенную программу и запустите "
+                           "программу снова."),
             QStringLiteral("<b><font color=#AA0000>  Эта проблема требует перезапуска программы. </font></b>"), 0,
             "FormStart"));
         close();
-        // With the flock ours, a file in /tmp is a stale one, left by an instance that has ended.
-        if (!running)
-            SafeFile::remove(QString::fromLatin1(Sys::LockFile));
         return;
+    case InstanceLock::Start::RefuseUnlocked:
+        // Without the lock nothing would keep a second instance out: two would change the system at once.
+        writeLog(QStringLiteral("Блокировка экземпляра не получена (%1): запуск прерван").arg(error));
+        MessageBoxes::run(MessageBoxes::plainWarning(
+            QStringLiteral("  Не удалось проверить, не запущена ли программа уже: блокировка не получена (%1). "
+                           "Запуск программы прерван.").arg(error),
+            QStringLiteral("Устраните причину и запустите программу снова."), "FormStart"));
+        close();
+        return;
+    case InstanceLock::Start::ReplaceStale:
+        // Left by a run that ended without its clean-up, or put there by someone else: it blocks nothing.
+        writeLog(writeLockFile(&error)
+                     ? QStringLiteral("Устаревший lock-файл %1 заменён: запущенной программы нет").arg(lockFile)
+                     : QStringLiteral("Устаревший lock-файл %1 не заменён: %2").arg(lockFile, error));
+        break;
+    case InstanceLock::Start::Go:
+        break;
     }
-    QTimer::singleShot(Timing::ms(1500), this, SLOT(checkInternet()));
+    QTimer::singleShot(Timing::ms(1500), this, &FormStart::checkInternet);
 }
 
 void FormStart::checkInternet()
@@ -113,22 +126,19 @@ void FormStart::checkInternet()
 void FormStart::deleteAptLock()
 {
     showStatus(QStringLiteral("Удаление apt- и dpkg-блокировок ..."));
-    QTimer::singleShot(Timing::ms(1500), this, SLOT(addPartnerRepo()));
-    // A lock that dpkg or apt holds right now is theirs: removing it could corrupt the package database.
+    QTimer::singleShot(Timing::ms(1500), this, &FormStart::addPartnerRepo);
+    // apt and dpkg lock these files with fcntl: a file left behind is harmless, and one unlinked while held (found
+    // free a moment ago or not) would let two package managers run at once. So the step only says what it finds.
     for (const char *lock : {Sys::DpkgLock, Sys::AptListsLock}) {
         const QString path = QString::fromLatin1(lock);
-        if (!SafeFile::exists(path))
-            continue;
-        if (LockProbe::isHeld(path) || !SafeFile::remove(path))
-            return;
+        writeLog(LockProbe::describe(path, LockProbe::probe(path)));
     }
-    writeLog(QStringLiteral("Apt- и dpkg-блокировок удалены"));
 }
 
 void FormStart::addPartnerRepo()
 {
     showStatus(QStringLiteral("Добавление партнер-репозитория ..."));
-    QTimer::singleShot(Timing::ms(1500), this, SLOT(openLockFile()));
+    QTimer::singleShot(Timing::ms(1500), this, &FormStart::openLockFile);
     const QString sources = QString::fromLatin1(Sys::SourcesList);
     if (!QFileInfo::exists(sources))
         return;
@@ -140,15 +150,20 @@ void FormStart::addPartnerRepo()
 void FormStart::openLockFile()
 {
     showStatus(QStringLiteral("Создание файла блокировки ..."));
-    QTimer::singleShot(Timing::ms(1600), this, SLOT(stopProg()));
+    QTimer::singleShot(Timing::ms(1600), this, &FormStart::stopProg);
+    if (writeLockFile(nullptr))
+        writeLog(QStringLiteral("Создан lock-файл"));
+}
+
+bool FormStart::writeLockFile(QString *error)
+{
     QByteArray pids = runProgram(QString::fromLatin1(Sys::Pidof), {QString::fromLatin1(Sys::OwnName)}).out;
     const int zero = pids.indexOf('\0');
     if (zero >= 0)
         pids.truncate(zero);
     // Created anew, never opened where it lies: a link (symbolic or hard) planted at this name in /tmp would
     // otherwise redirect the truncation and the write into another file.
-    if (SafeFile::createFresh(QString::fromLatin1(Sys::LockFile), pids))
-        writeLog(QStringLiteral("Создан lock-файл"));
+    return SafeFile::createFresh(QString::fromLatin1(Sys::LockFile), pids, error);
 }
 
 void FormStart::stopProg()
@@ -156,7 +171,7 @@ void FormStart::stopProg()
     progressBar->setValue(0);
     progressBar->setFormat(QStringLiteral("Проверки завершены, закрытие окна ..."));
     writeLog(QStringLiteral("Проверки завершены"));
-    QTimer::singleShot(Timing::ms(1000), this, SLOT(closeFormStart()));
+    QTimer::singleShot(Timing::ms(1000), this, &FormStart::closeFormStart);
 }
 
 bool FormStart::closeFormStart()

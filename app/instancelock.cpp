@@ -23,7 +23,7 @@ InstanceLock::Result InstanceLock::take(const QString &path, QString *error)
     if (fd < 0)
         why = std::strerror(errno);
     else if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
-        why = "not a plain file of ours";
+        why = "это не обычный файл пользователя root";
     if (why) {
         if (fd >= 0)
             ::close(fd);
@@ -40,4 +40,17 @@ InstanceLock::Result InstanceLock::take(const QString &path, QString *error)
     }
     heldFd = fd;
     return Taken;
+}
+
+InstanceLock::Start InstanceLock::decide(Result lock, bool lockFileThere)
+{
+    switch (lock) {
+    case Taken:
+        return lockFileThere ? Start::ReplaceStale : Start::Go;
+    case HeldElsewhere:
+        return Start::RefuseRunning;
+    case Failed:
+        break;
+    }
+    return Start::RefuseUnlocked;
 }

@@ -15,6 +15,16 @@ enum Result { Taken, HeldElsewhere, Failed };
 /// plain file of ours.
 Result take(const QString &path, QString *error = nullptr);
 
+/// What a start does. Only the flock tells whether another instance runs: a file in /tmp that anybody may have put
+/// there, or that a killed run left behind, blocks nothing while the flock is free.
+enum class Start {
+    Go,             ///< the lock is ours and nothing lies at the lock file's name
+    ReplaceStale,   ///< the lock is ours: what lies at the lock file's name is stale and is replaced
+    RefuseRunning,  ///< another instance holds the lock
+    RefuseUnlocked, ///< the lock could not be taken for another reason: starting anyway would let two run at once
+};
+Start decide(Result lock, bool lockFileThere);
+
 } // namespace InstanceLock
 
 #endif

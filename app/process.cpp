@@ -9,11 +9,21 @@
 namespace {
 
 // Each hidden command leads a process group of its own, so that at its time limit the whole of it ends: a pipeline
-// started by sh, not only sh.
+// started by sh, not only sh. (Qt 6 sets this up through a modifier instead of the virtual.)
 class GroupProcess : public QProcess
 {
+public:
+    GroupProcess()
+    {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+        setChildProcessModifier([] { ::setpgid(0, 0); });
+#endif
+    }
+
 protected:
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
     void setupChildProcess() override { ::setpgid(0, 0); }
+#endif
 };
 
 } // namespace

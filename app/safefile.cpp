@@ -2,9 +2,9 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -55,8 +55,12 @@ bool SafeFile::write(const QString &path, const QByteArray &data, Mode mode, QSt
         ::close(fd);
         return fail(error, path, "not a regular file");
     }
-    const bool ok = writeAll(fd, data);
+    bool ok = writeAll(fd, data);
     const int writeErrno = errno;
+    // What a full disk let through of an append is taken back: a cut-off piece would run into whatever comes next.
+    if (!ok && mode == Append && ::ftruncate(fd, st.st_size) != 0) {
+        // Nothing more can be done; the caller learns of the failure.
+    }
     if (::close(fd) != 0 || !ok) {
         errno = ok ? errno : writeErrno;
         return fail(error, path);
@@ -78,27 +82,44 @@ bool SafeFile::exists(const QString &path)
 
 bool SafeFile::replace(const QString &path, const QByteArray &data, QString *error)
 {
+    // The folder is opened once and everything happens from its descriptor: the temporary file, the rename and the
+    // sync all name the same folder, whatever happens to the path meanwhile.
     const QFileInfo info(path);
-    QByteArray temp = QFile::encodeName(info.absolutePath() + QLatin1String("/.") + info.fileName() +
-                                        QLatin1String(".XXXXXX"));
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0)
+    const int dir = ::open(QFile::encodeName(info.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0)
         return fail(error, path);
+    const QByteArray name = QFile::encodeName(info.fileName());
+    QByteArray temp;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temp = '.' + name + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        fd = ::openat(dir, temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0) {
+        const int savedErrno = errno;
+        ::close(dir);
+        errno = savedErrno;
+        return fail(error, path);
+    }
+    // The mode and owner of the file itself; a link at the name is replaced and lends nothing.
     struct stat old;
-    const bool existed = ::stat(QFile::encodeName(path).constData(), &old) == 0;
+    const bool existed = ::fstatat(dir, name.constData(), &old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old.st_mode);
     bool ok = writeAll(fd, data) && ::fchmod(fd, existed ? (old.st_mode & 07777) : 0644) == 0;
     if (ok && existed && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()))
         ok = ::fchown(fd, old.st_uid, old.st_gid) == 0;
     ok = ::fsync(fd) == 0 && ok;
     ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temp.constData(), QFile::encodeName(path).constData()) == 0;
-    if (!ok) {
-        const int savedErrno = errno;
-        ::unlink(temp.constData());
-        errno = savedErrno;
-        return fail(error, path);
-    }
-    return true;
+    ok = ok && ::renameat(dir, temp.constData(), dir, name.constData()) == 0;
+    const int savedErrno = errno;
+    if (!ok)
+        ::unlinkat(dir, temp.constData(), 0);
+    ok = ok && ::fsync(dir) == 0; // the new name itself survives a power cut
+    const int syncErrno = errno;
+    ::close(dir);
+    errno = ok ? 0 : (savedErrno ? savedErrno : syncErrno);
+    return ok || fail(error, path);
 }
 
 bool SafeFile::createFresh(const QString &path, const QByteArray &data, QString *error)
@@ -117,35 +138,4 @@ bool SafeFile::createFresh(const QString &path, const QByteArray &data, QString 
         return true;
     }
     return fail(error, path, "something is put at this name again and again");
-}
-
-bool SafeFile::readOwn(const QString &path, QByteArray *data, QString *error)
-{
-    data->clear();
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return fail(error, path);
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || st.st_nlink != 1) {
-        ::close(fd);
-        return fail(error, path, "not a plain file of ours");
-    }
-    bool ok = true;
-    char buffer[4096];
-    while (ok) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
-        data->append(buffer, static_cast<int>(n));
-    }
-    ::close(fd);
-    if (!ok) {
-        data->clear();
-        return fail(error, path);
-    }
-    return true;
 }

@@ -13,7 +13,8 @@ enum Mode { Truncate, Append };
 // Every helper that can fail returns false and, when error is given, puts the reason there (for a log line or a box).
 
 /// Links: a link at the path is removed and replaced by a plain file, never followed. Ownership: a new file is
-/// the caller's, mode 0644. Atomicity: none, data is written whole or the call fails.
+/// the caller's, mode 0644. Atomicity: Append adds all of data or nothing (what a full disk let through is cut back
+/// to the old length); Truncate writes data whole or the call fails, with the old content gone either way.
 bool write(const QString &path, const QByteArray &data, Mode mode, QString *error = nullptr);
 
 /// Links: a link at the path is replaced, never written through. Ownership: the old file's mode and owner are kept
@@ -30,10 +31,6 @@ bool exists(const QString &path);
 /// Links: whatever lies at path (a planted link or file) is removed, then the file is created with O_EXCL|O_NOFOLLOW.
 /// Ownership: the new file is ours, so in a sticky folder like /tmp nobody else can replace it. Atomicity: none.
 bool createFresh(const QString &path, const QByteArray &data, QString *error = nullptr);
-
-/// Links: a link is refused, never followed. Ownership: only a plain file owned by this process's user with a single
-/// name (no hard link planted to another file) is read. Atomicity: one read of the whole file.
-bool readOwn(const QString &path, QByteArray *data, QString *error = nullptr);
 
 } // namespace SafeFile
 

@@ -10,5 +10,3 @@ int Timing::ms(int milliseconds)
 }
 
 void Timing::setScale(double factor) { g_scale = factor; }
-
-double Timing::scale() { return g_scale; }

@@ -5,7 +5,6 @@
 namespace Timing {
 int ms(int milliseconds);      ///< the delay to arm, scaled
 void setScale(double factor);  ///< 1.0 in the program; tests may shrink it
-double scale();
 } // namespace Timing
 
 #endif

@@ -5,7 +5,9 @@
 #include <QVBoxLayout>
 
 #include <cerrno>
-#include <csignal>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "app/syspaths.h"
 #include "terminal/termwidgetimpl.h"
@@ -18,20 +20,30 @@ TermWidget::TermWidget(const TerminalCommand &command, QWidget *parent) : QWidge
     setLayout(box);
     connect(terminal, &QTermWidget::finished, this, &TermWidget::finished);
     // The emulator reports no end for a program that a signal killed (an apt-get ended by the abort, by another
-    // program or for want of memory), and its window would wait for it for good. The process is reaped as soon as
-    // it ends, in the same turn of the event loop that reports a normal end: once it has gone, its end has been
-    // reported unless the emulator kept it back.
+    // program or for want of memory), and its window would wait for it for good. The child is reaped as soon as it
+    // ends, in the same turn of the event loop that reports a normal end: once it has been reaped, its end has been
+    // reported unless the emulator kept it back. The watch asks a pidfd of the child whether it is still a child of
+    // ours to wait for: unlike its number, which the system gives to another process once the child is reaped, the
+    // pidfd names this child alone. A pidfd that cannot be had because the child has already gone (or one that came
+    // to name another process, which is no child of ours) counts as the child reaped.
     const pid_t pid = terminal->getShellPID();
     if (pid <= 0)
         return;
+    const int pidfd = int(::syscall(SYS_pidfd_open, pid, 0));
+    if (pidfd < 0 && errno != ESRCH)
+        return; // a kernel without pidfds (before 5.3): the emulator's own report only
     auto *watch = new QTimer(this);
-    connect(watch, &QTimer::timeout, this, [this, watch, pid] {
-        if (::kill(pid, 0) == 0 || errno != ESRCH)
-            return;
+    connect(watch, &QTimer::timeout, this, [this, watch, pidfd] {
+        siginfo_t info = {};
+        if (pidfd >= 0 && (::waitid(idtype_t(P_PIDFD), id_t(pidfd), &info, WEXITED | WNOHANG | WNOWAIT) == 0 ||
+                           errno != ECHILD))
+            return; // still running, or ended and not yet reaped
         watch->stop();
         emit finished();
     });
     connect(terminal, &QTermWidget::finished, watch, &QTimer::stop);
+    if (pidfd >= 0)
+        connect(watch, &QObject::destroyed, [pidfd] { ::close(pidfd); });
     watch->start(Sys::TerminalWatchMs);
 }
 

@@ -2,9 +2,12 @@
 // workflow's decisions, the argument lists, the sources.list edit, key files, the reading of apt's answer, the
 // running text, log lines that stay one entry each, and windows fitted to small screens.
 #include <QTextDocument>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "app/instancelock.h"
 #include "app/logline.h"
 #include "app/screenfit.h"
 #include "catalogue/catalogueaccess.h"
@@ -552,7 +555,12 @@ private slots:
         QTest::newRow("plain") << "abc" << "abc";
         QTest::newRow("LF in a field") << "a\n[01.01.2000 00:00:00]  forged" << "a\n [01.01.2000 00:00:00]  forged";
         QTest::newRow("an indented second line stays") << "невозможна:\n E: x" << "невозможна:\n E: x";
-        QTest::newRow("CR LF, lone CR, LF at the end") << "a\r\nb\rc\n" << "a\\r\n b\\rc\n ";
+        QTest::newRow("CR LF, lone CR, LF at the end") << "a\r\nb\rc\n" << "a\\x0D\n b\\x0Dc\n ";
+        QTest::newRow("ESC sequence, BEL, NUL") << QString("\x1b]0;t\a\x1b[2J") + QChar(0) << "\\x1B]0;t\\x07\\x1B[2J\\x00";
+        QTest::newRow("DEL, C1 (NEL, CSI), line and paragraph separator")
+            << QString("\x7f") + QChar(0x85) + 'x' + QChar(0x9b) + "1m" + QChar(0x2028) + QChar(0x2029) << "\\x7F\\x85x\\x9B1m\\u2028\\u2029";
+        QTest::newRow("tab kept, backslash doubled") << "a\tb\\x1B\\" << "a\tb\\\\x1B\\\\";
+        QTest::newRow("Cyrillic and U+00A0 kept") << QString::fromUtf8("ПО\u00a0x") << QString::fromUtf8("ПО\u00a0x");
     }
     void logLine()
     {
@@ -618,6 +626,45 @@ private slots:
         const Installability::Outcome outcome = Installability::judge(fetch<QStringList>("names"), simulate);
         QTEST(outcome.failures, "failures");
         QTEST(outcome.simulations, "simulations");
+    }
+
+    void logNeverThroughLink() // to a file, or dangling: the link gives way to a plain log file
+    {
+        const QString log = dir.filePath("log"), dangling = dir.filePath("dangling"), target = dir.filePath("target");
+        QVERIFY(Support::writeFile(target, "keep\n") && QFile::link(target, log) && QFile::link(target + "2", dangling));
+        QVERIFY(appendLogLine(log, "x") && appendLogLine(dangling, "y"));
+        QCOMPARE(Support::readAll(target) + Support::readAll(target + "2"), QByteArray("keep\n<unreadable>"));
+        QCOMPARE(Support::readAll(log).mid(21) + Support::readAll(dangling).mid(21), QByteArray("  x\n  y\n"));
+    }
+
+    void instanceStart_data() // only the flock decides: a file in /tmp blocks nothing, an untakeable lock lets none in
+    {
+        QTest::addColumn<int>("lock");
+        QTest::addColumn<bool>("fileThere"); // something lies at the lock file's name in /tmp
+        QTest::addColumn<int>("start");
+        QTest::newRow("ours, nothing in tmp") << int(InstanceLock::Taken) << false << int(InstanceLock::Start::Go);
+        QTest::newRow("ours, a stale file") << int(InstanceLock::Taken) << true << int(InstanceLock::Start::ReplaceStale);
+        QTest::newRow("held elsewhere") << int(InstanceLock::HeldElsewhere) << false << int(InstanceLock::Start::RefuseRunning);
+        QTest::newRow("not to be taken") << int(InstanceLock::Failed) << true << int(InstanceLock::Start::RefuseUnlocked);
+    }
+    void instanceStart()
+    {
+        QTEST(int(InstanceLock::decide(InstanceLock::Result(fetch<int>("lock")), fetch<bool>("fileThere"))), "start");
+    }
+
+    // A full disk: what an append's first write got into the last six bytes of a page is cut back (own mount space).
+    void appendOnFullDisk()
+    {
+        if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+            QSKIP("no mount namespace of its own (root only)");
+        const QString full = dir.filePath("full"), log = full + "/log", catalogue = full + "/catalogue";
+        const QByteArray old(4090, 'o');
+        QVERIFY(QDir().mkpath(full) && ::mount("zv-full", QFile::encodeName(full), "tmpfs", 0, "size=64k") == 0 &&
+                Support::writeFile(log, old) && Support::writeFile(catalogue, old));
+        runProgram("dd", {"if=/dev/zero", "of=" + full + "/fill", "bs=4096"}); // until the disk is full
+        QCOMPARE(appendLogLine(log, "longer") || CatalogueCodec::appendEntry(catalogue, Support::entry("t", "p")), false);
+        QCOMPARE(Support::readAll(log) + Support::readAll(catalogue), old + old);
+        QCOMPARE(::umount(QFile::encodeName(full)), 0);
     }
 };
 

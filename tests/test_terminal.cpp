@@ -1,13 +1,10 @@
-// The terminal window with real child processes in the sandbox's own process namespace: arguments that arrive as
-// given, the end of a command, one that cannot start, a close refused while it runs, one killed from outside, and the
-// abort, which ends only the apt-get this program started (a dummy apt-get comes first on the search path).
+// The terminal window with real child processes in the sandbox's pid namespace; a hidden command past its time.
 
 #include <csignal>
+#include <sys/wait.h>
 
 #include "tests/support/support.h"
 
-#include "app/ownprocesses.h"
-#include "mainwindow/formmain.h"
 #include "mainwindow/aptcommands.h"
 #include "terminal/commandline.h"
 #include "terminal/formterminal.h"
@@ -15,16 +12,22 @@
 #include "terminal/termwidgetholder.h"
 #include "terminal/termwidgetimpl.h"
 
+using Support::fetch;
+
 namespace {
 
 pid_t shellPid(FormTerminal *w) { return w->consoleTabulator->terminalHolder()->terminal()->impl()->getShellPID(); }
 
-// True while pid runs as apt-get; one that has ended but is not yet reaped does not count.
-bool runsAptGet(pid_t pid)
+// A child of ours numbered as pid, once reaped: the sandbox's pid namespace numbers its next process ns_last_pid + 1.
+pid_t takeNumber(pid_t pid)
 {
-    const QByteArray stat = Support::readAll(QStringLiteral("/proc/%1/stat").arg(pid));
-    const int close = stat.lastIndexOf(')');
-    return stat.contains("(apt-get)") && close + 2 < stat.size() && stat.at(close + 2) != 'Z';
+    pid_t child = 0;
+    for (int attempt = 0; attempt < 50 && child != pid; ++attempt) {
+        if (child > 0) ::kill(child, SIGKILL), ::waitpid(child, nullptr, 0); // another process came first
+        Support::writeFile("/proc/sys/kernel/ns_last_pid", QByteArray::number(pid - 1));
+        if ((child = ::fork()) == 0) ::_exit(::sleep(3)); // outlives any wait below, then stays a zombie
+    }
+    return child;
 }
 
 } // namespace
@@ -33,94 +36,47 @@ class TestTerminal : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir *dir = nullptr;
-    const QByteArray oldPath = qgetenv("PATH");
     qint64 outside = 0; // another program's apt-get, running all along
 
-    // A dummy apt-get, first on the search path, that runs until a signal ends it and says when it is ready; with
-    // exitOnTerm it leaves normally on SIGTERM, as a real apt-get may.
-    void installDummy(bool exitOnTerm)
-    {
-        Support::script(dir->filePath("own/apt-get"), QByteArray(exitOnTerm ? "trap 'exit 100' TERM\n" : "") +
-                                                 ": > \"${0%/*}/ready\"\nwhile :; do sleep 0.1; done\n");
-        qputenv("PATH", QFile::encodeName(dir->filePath("own")) + ':' + oldPath);
-    }
-
 private slots:
-    void initTestCase()
+    void initTestCase() // a dummy apt-get first on the search path runs until a signal ends it (or, with zv-trap, SIGTERM)
     {
         QVERIFY2(qEnvironmentVariableIsSet("ZAVIRON_SANDBOX"), "this suite signals processes: run it in the sandbox");
-    }
-
-    void init()
-    {
-        dir = new QTemporaryDir();
-        installDummy(false);
-        const QString other = Support::script(dir->filePath("outside/apt-get"), "while :; do sleep 0.1; done\n");
-        QVERIFY(QProcess::startDetached(other, {}, QString(), &outside)); // no descendant of this process
-        QTRY_VERIFY(runsAptGet(outside));
+        Support::script("/tmp/zv-args", "printf '%s\\n' \"$#\" \"$@\" > \"$0.txt\"\nexit \"$#\"\n"); // any exit code ends it
+        Support::script("/tmp/zv-own/apt-get", "[ -e /tmp/zv-trap ] && trap 'exit 100' TERM\n: > /tmp/zv-ready\n"
+                                               "while :; do sleep 0.1; done\n");
+        Support::script("/tmp/zv-outside/apt-get", "while :; do sleep 0.1; done\n");
+        qputenv("PATH", "/tmp/zv-own:" + qgetenv("PATH"));
+        QVERIFY(QProcess::startDetached("/tmp/zv-outside/apt-get", {}, QString(), &outside)); // none of ours
+        QTRY_COMPARE(Support::readAll(QString("/proc/%1/comm").arg(outside)), QByteArray("apt-get\n"));
     }
 
     void cleanup()
     {
-        QVERIFY(runsAptGet(outside)); // whatever a case did, another program's apt-get was left alone
-        ::kill(outside, SIGTERM);
-        for (pid_t pid : OwnProcesses::descendantsNamed("apt-get") + OwnProcesses::descendantsNamed("sleep"))
-            ::kill(pid, SIGKILL);
-        QList<QPointer<QWidget>> windows;
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (qobject_cast<FormTerminal *>(w))
-                windows << w;
-        qDeleteAll(windows);
-        qputenv("PATH", oldPath);
-        QFile::remove("/tmp/zv-status");
-        delete dir;
+        // Whatever a case did, another program's apt-get was left alone: it still runs (not ended, not a zombie).
+        QCOMPARE(Support::readAll(QString("/proc/%1/stat").arg(outside)).contains("(apt-get) Z"), false);
+        QCOMPARE(::kill(outside, 0), 0);
+        for (const char *file : {"/tmp/zv-r/status", "/tmp/zv-trap", "/tmp/zv-ready"})
+            QFile::remove(file);
     }
 
-    // Blanks and shell syntax stay inside their argument; the window reports the end while it is still open, then
-    // closes and frees itself, whatever the exit code.
-    void argumentsAndEnd_data()
-    {
-        QTest::addColumn<QString>("body");
-        QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("exit 0") << "exit 0" << QStringList{"-y", "install", "--", "x"};
-        QTest::newRow("exit 1, shell syntax") << "exit 1" << QStringList{"a b", " ;rm -rf x|y", "$(id)", "'q'", ""};
-    }
-    void argumentsAndEnd()
-    {
-        QFETCH(QString, body);
-        QFETCH(QStringList, arguments);
-        const QString program = Support::script(dir->filePath("args.sh"), "printf '%s\\n' \"$#\" \"$@\" > \"${0%/*}/args.txt\"\n" + body.toUtf8());
-        QPointer<FormTerminal> w = new FormTerminal({program, arguments, QString()});
-        QSignalSpy closed(w.data(), SIGNAL(closeTerminal()));
-        bool openDuringSignal = false;
-        connect(w.data(), &FormTerminal::closeTerminal, this, [&] { openDuringSignal = w->isVisible(); });
-        QTRY_COMPARE(closed.count(), 1);
-        QVERIFY(openDuringSignal);
-        QTRY_VERIFY(w.isNull());
-        QCOMPARE(closed.count(), 1);
-        QCOMPARE(QString::fromUtf8(Support::readAll(dir->filePath("args.txt"))),
-                 (QStringList{QString::number(arguments.size())} + arguments).join('\n') + '\n');
-    }
-
-    // The close button ends only an apt-get of the window's own, and the end is reported once; while the command
-    // runs the window's close control is refused with a note (a question apt asks must stay in view). An apt-get
-    // killed by someone else ends the window as well. A command that could not start (the emulator would run an
-    // interactive shell instead) waits for the user to close the window.
+    // Arguments arrive as given; the end is reported once whatever the exit code, then the window frees itself. The button
+    // ends only its own apt-get; the close control is refused with a note while the command runs. A kill from outside
+    // ends the window, even once the number has gone to another process. One that could not start waits for the user.
     void closing_data()
     {
         QTest::addColumn<TerminalCommand>("command");
-        QTest::addColumn<QString>("how");     // the close button, the window's close control, or a kill from outside
+        QTest::addColumn<QString>("how");     // the command's own end, the close button or control, a kill from outside
         QTest::addColumn<bool>("exitOnTerm"); // the dummy apt-get leaves normally on SIGTERM, as a real one may
         QTest::addColumn<bool>("ended");
-        const TerminalCommand sleep{"sleep", {"30"}, {}};
-        const TerminalCommand install = AptCommands::installCommand("x");
+        const TerminalCommand sleep{"sleep", {"30"}, {}}, install = AptCommands::installCommand("x");
+        QTest::newRow("exit 7, blanks and shell syntax") << TerminalCommand{"/tmp/zv-args", {"-y", "a b", " ;rm x|y", "$(id)", "'q'", "", "\n"}, {}} << "end" << false << true;
         QTest::newRow("own apt-get is ended") << install << "button" << false << true;
         QTest::newRow("own apt-get leaving normally") << (QDir().mkpath("/tmp/zv-r"), AptCommands::updateCommand("/tmp/zv-r")) << "button" << true << true;
         QTest::newRow("no apt-get of its own: nothing") << sleep << "button" << false << false;
         QTest::newRow("close control while it runs: a note") << sleep << "close" << false << false;
         QTest::newRow("apt-get killed by another program") << install << "kill" << false << true;
-        QTest::newRow("not on the search path, button") << TerminalCommand{"no-such-program-zav", {"x"}, {}} << "button" << false << true;
+        QTest::newRow("killed, its number given to another process") << install << "reuse" << false << true;
         QTest::newRow("missing path, close control") << TerminalCommand{"/nonexistent/apt-get", {"update"}, "apt-get update"}
                                                      << "close" << false << true;
     }
@@ -129,29 +85,34 @@ private slots:
         QFETCH(TerminalCommand, command);
         QFETCH(QString, how);
         QFETCH(bool, ended);
-        QFETCH(bool, exitOnTerm);
-        if (exitOnTerm)
-            installDummy(true);
+        QVERIFY(!fetch<bool>("exitOnTerm") || Support::writeFile("/tmp/zv-trap", ""));
         QPointer<FormTerminal> w = new FormTerminal(command);
-        QSignalSpy closed(w.data(), SIGNAL(closeTerminal()));
+        QSignalSpy closed(w.data(), &FormTerminal::closeTerminal);
         const pid_t own = shellPid(w);
         const QString header = w->label->text();
         QCOMPARE(header == CommandLine::failedHeader(command.shownText()), own == 0);
         QTest::qWait(own ? 0 : 300); // one that could not start waits
-        QVERIFY(w->isVisible() && closed.isEmpty());
-        if (own && ended) // an apt-get runs, ready for the signal
-            QTRY_VERIFY(QFile::exists(dir->filePath("own/ready")));
-        how == "button" ? w->ButtonClose->click() : how == "close" ? void(w->close()) : void(::kill(own, SIGKILL));
+        QVERIFY(how == "end" || (w->isVisible() && closed.isEmpty()));
+        QTRY_VERIFY(!fetch<bool>("exitOnTerm") || QFile::exists("/tmp/zv-ready")); // its trap is set
+        how == "button" ? w->ButtonClose->click() : how == "close" ? void(w->close()) : void(how == "end" || ::kill(own, SIGKILL));
+        QTRY_VERIFY(how != "reuse" || !QFile::exists(QString("/proc/%1").arg(own))); // reaped; the terminal has not
+        QVERIFY(how != "reuse" || takeNumber(own) == own);                             // looked since, mostly
         QTRY_COMPARE(closed.count(), int(ended));
-        QCOMPARE(!w.isNull() && w->isVisible(), !ended);
-        if (ended)
-            QTRY_VERIFY(w.isNull()); // freed after its end, which is not reported again
+        QTRY_COMPARE(w.isNull(), ended); // freed after its end, which is not reported again
         QTest::qWait(200);
-        QVERIFY(ended ? !runsAptGet(own) : ::kill(own, 0) == 0);
         QCOMPARE(closed.count(), int(ended));
+        QCOMPARE(ended ? Support::readAll(QString("/proc/%1/comm").arg(own)) != "apt-get\n" : ::kill(own, 0) == 0, true);
         QCOMPARE(w ? w->label->text() : header, header + (w && how == "close" ? CommandLine::stillRunningNote() : QString()));
-        QCOMPARE(Support::readAll("/tmp/zv-r/status"), QByteArray(exitOnTerm ? "100\n" : "<unreadable>")); // for the refresh's judge
-        QFile::remove("/tmp/zv-r/status");
+        QCOMPARE(Support::readAll("/tmp/zv-r/status"), QByteArray(fetch<bool>("exitOnTerm") ? "100\n" : "<unreadable>")); // for the refresh's judge
+        if (how == "end")
+            QCOMPARE(QString::fromUtf8(Support::readAll("/tmp/zv-args.txt")), (QStringList(QString::number(command.args.size())) + command.args).join('\n') + '\n');
+        delete w;
+    }
+
+    void hiddenCommandPastItsTime()
+    {
+        QCOMPARE(runProgram("sh", {"-c", "sleep 4242 | sleep 4242 & wait"}, 300).timedOut, true);
+        QTRY_COMPARE(runProgram("pgrep", {"-xf", "sleep 4242"}).out, QByteArray()); // an ended one no longer matches
     }
 };
 

@@ -33,6 +33,15 @@ QString Support::logText()
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
 
+QStringList Support::logMessages()
+{
+    static const QRegularExpression stamp(QStringLiteral("^\\[\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d\\]  "));
+    QStringList messages;
+    for (QString line : logText().split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        messages << (line.contains(stamp) ? line.remove(stamp) : QStringLiteral("<malformed> ") + line);
+    return messages;
+}
+
 CatalogueEntry Support::entry(const QString &title, const QString &package, const QString &ppa, const QString &key,
                               const QString &sourcesLine)
 {

@@ -22,6 +22,7 @@ QByteArray readAll(const QString &path); ///< "<unreadable>" when it cannot be r
 bool writeFile(const QString &path, const QByteArray &data);
 QString script(const QString &path, const QByteArray &body); ///< writes an executable sh script; returns path
 QString logText();
+QStringList logMessages(); ///< the log's messages without their stamps; a line without one shows as "<malformed> ..."
 /// An entry with the given fields; the description is derived from the title.
 CatalogueEntry entry(const QString &title, const QString &package, const QString &ppa = QString(),
                      const QString &key = QString(), const QString &sourcesLine = QString());
