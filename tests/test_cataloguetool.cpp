@@ -43,7 +43,7 @@ private slots:
     {
         QTest::addColumn<Entries>("entries");
         Entries bundled;
-        QVERIFY(CatalogueCodec::readFile(DefaultDb, &bundled));
+        QVERIFY(CatalogueAccess::read(DefaultDb, &bundled));
         QTest::newRow("default catalogue") << bundled;
         QTest::newRow("quotes and backslashes") << Entries{fields({"\"quoted\"", "a \"b\" \\n c\\", "x\"", "\\"})};
         QTest::newRow("template and comment syntax") << Entries{fields({"{{ x }} {% y %}", "# no comment", "#", Pwn})};

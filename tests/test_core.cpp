@@ -97,7 +97,7 @@ private slots:
     void bundledCatalogueIsWellFormed()
     {
         Entries entries;
-        QVERIFY(CatalogueCodec::readFile(QStringLiteral(ZAVIRON_BINARY_DIR "/dataSoftware.db"), &entries));
+        QVERIFY(CatalogueAccess::read(QStringLiteral(ZAVIRON_BINARY_DIR "/dataSoftware.db"), &entries));
         QVERIFY2(entries.size() >= 20 && entries.size() <= 30, qPrintable(QString::number(entries.size())));
         for (const CatalogueEntry &e : entries)
             QVERIFY2(!e.title.isEmpty() && FieldRules::isPackageName(e.installTitle), qPrintable(e.title));
@@ -399,7 +399,7 @@ private slots:
         const QString folder = dir.filePath(QTest::currentDataTag()), path = folder + "/dataSoftware.db";
         const QString good = dir.filePath("good");
         const QVector<CatalogueEntry> three = {Support::entry("a", "a"), Support::entry("b", "b"), Support::entry("c", "")};
-        QVERIFY(QDir().mkdir(folder) && CatalogueCodec::saveFile(good, three));
+        QVERIFY(QDir().mkdir(folder) && CatalogueAccess::write(good, three));
         QVERIFY(kind != "file" || QFile::copy(good, path));
         QVERIFY(kind != "link" || QFile::link(good, path));
         QVERIFY(kind != "folder" || QDir().mkdir(path));
