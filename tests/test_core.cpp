@@ -453,6 +453,35 @@ private slots:
         QFETCH(QRect, available);
         QTEST(ScreenFit::fit(wanted, available, QMargins(0, 30, 0, 0)), "fitted");
     }
+
+    // Taking an appended copy off again, and deleting an entry: a refusal leaves the file's bytes and says why.
+    void catalogueChange_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("row");          // the entry deleted; -1: the copy taken off again
+        QTest::addColumn<QByteArray>("after"); // empty: refused
+        const Entries three{Support::entry("a", "a"), Support::entry("b", "b"), Support::entry("c", "c")};
+        const QByteArray copy = CatalogueCodec::encodeEntry(Support::entry("a+", "a")), whole = CatalogueCodec::encode(three);
+        QTest::newRow("undo: the file ends with the copy") << whole + copy << -1 << whole;
+        QTest::newRow("undo: the file ends otherwise") << copy + whole << -1 << QByteArray();
+        QTest::newRow("undo: a file shorter than the copy") << whole.left(24) << -1 << QByteArray();
+        QTest::newRow("delete the second") << whole << 1 << CatalogueCodec::encode({three[0], three[2]});
+        QTest::newRow("delete past the end") << whole << 3 << QByteArray();
+        QTest::newRow("delete from a damaged file") << whole + copy.left(10) << 0 << QByteArray();
+    }
+    void catalogueChange()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(int, row);
+        QFETCH(QByteArray, after);
+        Support::WorkDir work;
+        const QString path = work.path() + "/dataSoftware.db";
+        QVERIFY(Support::writeFile(path, file));
+        QString why;
+        QCOMPARE(row < 0 ? CatalogueAccess::undoAppend(path, Support::entry("a+", "a"), &why) : CatalogueAccess::removeEntry(path, row, &why), !after.isEmpty());
+        QCOMPARE(why.isEmpty(), !after.isEmpty());
+        QCOMPARE(Support::readAll(path).toHex(), (after.isEmpty() ? file : after).toHex());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCore)
