@@ -17,6 +17,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "catalogue/catalogueaccess.h"
 #include "catalogue/cataloguetext.h"
 #include "catalogue/playbook.h"
 
@@ -106,7 +107,7 @@ int main()
     // until the tool's runs are measured.
     const pid_t writer = fork();
     if (writer == 0)
-        _exit(CatalogueCodec::saveFile(QString::fromStdString(db), catalogue(100000)) ? 0 : 1);
+        _exit(CatalogueAccess::write(QString::fromStdString(db), catalogue(100000)) ? 0 : 1);
     int writerStatus = -1;
     if (writer < 0 || waitpid(writer, &writerStatus, 0) != writer || !WIFEXITED(writerStatus) ||
         WEXITSTATUS(writerStatus) != 0)

@@ -24,7 +24,7 @@
 #include "app/process.h"
 #include "app/syspaths.h"
 #include "app/timing.h"
-#include "catalogue/cataloguecodec.h"
+#include "catalogue/catalogueaccess.h"
 #include "mainwindow/formmain.h"
 #include "mainwindow/installability.h"
 
@@ -94,7 +94,7 @@ Run check(const QStringList &packages, double scale)
     QVector<CatalogueEntry> entries;
     for (const QString &package : packages)
         entries << CatalogueEntry::fromFields({package, QStringLiteral("тест"), package});
-    CatalogueCodec::saveFile(QString::fromLatin1(Sys::CatalogueFile), entries);
+    CatalogueAccess::write(QString::fromLatin1(Sys::CatalogueFile), entries);
     QFile::remove(AptTimes);
     Timing::setScale(scale);
     FormMain window;

@@ -18,7 +18,7 @@
 #include "app/process.h"
 #include "app/syspaths.h"
 #include "app/timing.h"
-#include "catalogue/cataloguecodec.h"
+#include "catalogue/catalogueaccess.h"
 #include "mainwindow/formmain.h"
 #include "terminal/formterminal.h"
 
@@ -94,7 +94,7 @@ int main(int argc, char **argv)
     QVector<CatalogueEntry> entries;
     for (int i = 0; i < Packages; ++i)
         entries << CatalogueEntry::fromFields({name(i), QStringLiteral("тест"), name(i)});
-    if (!CatalogueCodec::saveFile(QString::fromLatin1(Sys::CatalogueFile), entries))
+    if (!CatalogueAccess::write(QString::fromLatin1(Sys::CatalogueFile), entries))
         return 1;
     MessageBoxes::setAnswerer([](QMessageBox *) { return int(QMessageBox::Close); });
     Timing::setScale(1.0);

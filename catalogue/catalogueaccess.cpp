@@ -1,4 +1,5 @@
 #include "catalogue/catalogueaccess.h"
+#include "app/safefile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -125,7 +126,7 @@ bool CatalogueAccess::rewrite(const QString &path, const QVector<CatalogueEntry>
     const QString no = refusal(path);
     if (!no.isEmpty())
         return refuse(why, no);
-    return CatalogueCodec::saveFile(path, entries, why);
+    return write(path, entries, why);
 }
 
 bool CatalogueAccess::append(const QString &path, const CatalogueEntry &entry, QString *why)
@@ -133,5 +134,61 @@ bool CatalogueAccess::append(const QString &path, const CatalogueEntry &entry, Q
     const QString no = refusal(path);
     if (!no.isEmpty())
         return refuse(why, no);
-    return CatalogueCodec::appendEntry(path, entry, why);
+    return SafeFile::write(path, CatalogueCodec::encodeEntry(entry), SafeFile::Append, why);
+}
+
+bool CatalogueAccess::undoAppend(const QString &path, const CatalogueEntry &entry, QString *why)
+{
+    const QString no = refusal(path);
+    if (!no.isEmpty())
+        return refuse(why, no);
+    const QByteArray record = CatalogueCodec::encodeEntry(entry);
+    const QString shown = QFileInfo(path).absoluteFilePath();
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return refuse(why, QStringLiteral("Не удалось открыть файл %1: %2")
+                               .arg(shown, QString::fromLocal8Bit(std::strerror(errno))));
+    struct stat st;
+    QByteArray tail(record.size(), Qt::Uninitialized);
+    bool ok = ::fstat(fd, &st) == 0 && fileTrusted(st, shown, why);
+    const off_t keep = ok ? st.st_size - record.size() : -1;
+    ok = ok && keep >= 0 && ::pread(fd, tail.data(), size_t(tail.size()), keep) == tail.size() && tail == record;
+    if (!ok && why && why->isEmpty())
+        *why = QStringLiteral("Файл %1 не оканчивается добавленной записью.").arg(shown);
+    if (ok && (::ftruncate(fd, keep) != 0 || ::fsync(fd) != 0)) {
+        ok = refuse(why, QStringLiteral("Не удалось укоротить файл %1: %2")
+                             .arg(shown, QString::fromLocal8Bit(std::strerror(errno))));
+    }
+    ::close(fd);
+    return ok;
+}
+
+bool CatalogueAccess::removeEntry(const QString &path, int row, QString *why)
+{
+    Loaded now = load(path);
+    if (!now.writable())
+        return refuse(why, now.why);
+    if (row < 0 || row >= now.entries.size())
+        return refuse(why, QStringLiteral("В файле списка программ нет записи %1.").arg(row + 1));
+    now.entries.remove(row);
+    return write(path, now.entries, why);
+}
+
+bool CatalogueAccess::read(const QString &path, QVector<CatalogueEntry> *entries, QString *why, bool *complete)
+{
+    entries->clear();
+    if (complete)
+        *complete = true;
+    QFile file(path);
+    const QByteArray data = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    if (!file.isOpen() || file.error() != QFileDevice::NoError)
+        return refuse(why, file.errorString());
+    *entries = CatalogueCodec::decode(data, complete);
+    return true;
+}
+
+bool CatalogueAccess::write(const QString &path, const QVector<CatalogueEntry> &entries, QString *why)
+{
+    // Not QSaveFile: on a full disk it can commit a cut-off file and still report success.
+    return SafeFile::replace(path, CatalogueCodec::encode(entries), why);
 }

@@ -12,9 +12,10 @@
 /// file in such a folder is fine: the first add creates it. *why (Russian, plain text) says what is wrong.
 bool catalogueUsable(const QString &path, QString *why = nullptr);
 
-/// Reading and changing the catalogue so that a damaged or foreign file is never written: a file that the reader
+/// The only code that reads or writes a catalogue file; CatalogueCodec only turns its bytes into entries and back.
+/// The program's own catalogue is changed so that a damaged or foreign file is never written: a file that the reader
 /// could not read to its end would lose everything after the damage on a rewrite, and an append behind the damage
-/// could never be read back.
+/// could never be read back. Every call that can fail puts its reason (plain text) into *why.
 namespace CatalogueAccess {
 
 /// What a window knows about the catalogue it loaded.
@@ -35,8 +36,23 @@ Loaded load(const QString &path);
 /// *why otherwise, and then the file is not touched.
 bool rewrite(const QString &path, const QVector<CatalogueEntry> &entries, QString *why = nullptr);
 
-/// Appends one entry under the same condition.
+/// Appends one entry under the same condition, whole or not at all (SafeFile cuts a failed append back).
 bool append(const QString &path, const CatalogueEntry &entry, QString *why = nullptr);
+
+/// Takes the entry just appended off the end again, provided the file (still usable) ends with exactly its record;
+/// otherwise false with *why, and the file is not touched.
+bool undoAppend(const QString &path, const CatalogueEntry &entry, QString *why = nullptr);
+
+/// Rewrites the catalogue without its entry at index row, under the same condition as rewrite.
+bool removeEntry(const QString &path, int row, QString *why = nullptr);
+
+/// Any catalogue file, with no check of whose it is (the catalogue tool's input, a test's file): false when it
+/// cannot be read. *complete as for CatalogueCodec::decode.
+bool read(const QString &path, QVector<CatalogueEntry> *entries, QString *why = nullptr, bool *complete = nullptr);
+
+/// Writes a catalogue file anew, whoever's it is, through a temporary file renamed over the old one: on any
+/// failure the old file stays as it was, byte for byte.
+bool write(const QString &path, const QVector<CatalogueEntry> &entries, QString *why = nullptr);
 
 } // namespace CatalogueAccess
 

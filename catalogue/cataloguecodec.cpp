@@ -1,13 +1,6 @@
 #include "catalogue/cataloguecodec.h"
-#include "app/safefile.h"
 
 #include <QDataStream>
-#include <QFile>
-
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -21,19 +14,42 @@ void writeEntry(QDataStream &out, const CatalogueEntry &entry)
         out << (field.isNull() ? QString(QLatin1String("")) : field);
 }
 
+// The six fields in record order, with their names.
+const struct {
+    const char *name;
+    QString CatalogueEntry::*member;
+} Fields[CatalogueEntry::FieldCount] = {
+    {"Title", &CatalogueEntry::title},         {"Description", &CatalogueEntry::description},
+    {"InstallTitle", &CatalogueEntry::installTitle}, {"PPA", &CatalogueEntry::ppa},
+    {"GetAptKey", &CatalogueEntry::getAptKey}, {"AptListEntry", &CatalogueEntry::aptListEntry},
+};
+
 } // namespace
+
+const QStringList &CatalogueEntry::names()
+{
+    static const QStringList list = [] {
+        QStringList l;
+        for (const auto &field : Fields)
+            l << QLatin1String(field.name);
+        return l;
+    }();
+    return list;
+}
 
 QStringList CatalogueEntry::fields() const
 {
-    return {title, description, installTitle, ppa, getAptKey, aptListEntry};
+    QStringList f;
+    for (const auto &field : Fields)
+        f << this->*field.member;
+    return f;
 }
 
 CatalogueEntry CatalogueEntry::fromFields(const QStringList &f)
 {
     CatalogueEntry e;
-    QString *dst[FieldCount] = {&e.title, &e.description, &e.installTitle, &e.ppa, &e.getAptKey, &e.aptListEntry};
     for (int i = 0; i < FieldCount && i < f.size(); ++i)
-        *dst[i] = f.at(i);
+        e.*Fields[i].member = f.at(i);
     return e;
 }
 
@@ -92,62 +108,4 @@ QVector<CatalogueEntry> CatalogueCodec::decode(const QByteArray &data, bool *com
     if (complete)
         *complete = !stop;
     return entries;
-}
-
-bool CatalogueCodec::readFile(const QString &path, QVector<CatalogueEntry> *entries, QString *error, bool *complete)
-{
-    entries->clear();
-    if (complete)
-        *complete = true;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    *entries = decode(data, complete);
-    return true;
-}
-
-bool CatalogueCodec::saveFile(const QString &path, const QVector<CatalogueEntry> &entries, QString *error)
-{
-    // Not QSaveFile: on a full disk it can commit a cut-off file and still report success.
-    return SafeFile::replace(path, encode(entries), error);
-}
-
-bool CatalogueCodec::appendEntry(const QString &path, const CatalogueEntry &entry, QString *error)
-{
-    const QByteArray record = encodeEntry(entry);
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        if (error)
-            *error = QString::fromLocal8Bit(std::strerror(errno));
-        return false;
-    }
-    const off_t oldSize = ::lseek(fd, 0, SEEK_END);
-    qint64 done = 0;
-    bool ok = oldSize >= 0;
-    while (ok && done < record.size()) {
-        const ssize_t n = ::write(fd, record.constData() + done, static_cast<size_t>(record.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        done += ok ? n : 0;
-    }
-    ok = ok && ::fsync(fd) == 0;
-    const int savedErrno = errno;
-    if (!ok && oldSize >= 0 && ::ftruncate(fd, oldSize) != 0) {
-        // Nothing more can be done here; the caller reports the failure.
-    }
-    ok = ::close(fd) == 0 && ok;
-    if (!ok && error)
-        *error = QString::fromLocal8Bit(std::strerror(savedErrno ? savedErrno : errno));
-    return ok;
 }

@@ -2,13 +2,7 @@
 
 namespace {
 
-const QStringList &keys()
-{
-    static const QStringList names = {QStringLiteral("Title"),     QStringLiteral("Description"),
-                                      QStringLiteral("InstallTitle"), QStringLiteral("PPA"),
-                                      QStringLiteral("GetAptKey"), QStringLiteral("AptListEntry")};
-    return names;
-}
+const QStringList &keys() { return CatalogueEntry::names(); }
 
 // Characters that stay as they are inside a quoted value; a surrogate only as half of a pair.
 bool isPlain(const QString &s, int i)
@@ -138,17 +132,22 @@ bool CatalogueText::parse(const QString &text, QVector<CatalogueEntry> *entries,
 {
     entries->clear();
     QStringList fields;
+    QVector<int> given; // the line of each key in this entry, 0 while it has none
     bool open = false;
     auto flush = [&]() {
         if (open)
             entries->append(CatalogueEntry::fromFields(fields));
         fields = QVector<QString>(keys().size()).toList();
+        given = QVector<int>(keys().size(), 0);
         open = false;
     };
     flush();
     const QStringList lines = text.split(QLatin1Char('\n'));
     for (int n = 0; n < lines.size(); ++n) {
-        const QString &line = lines.at(n);
+        QString line = lines.at(n);
+        // CR LF is a line end too; a CR inside a value is only ever written as the escape \r.
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
         if (line.trimmed().isEmpty()) {
             flush();
             continue;
@@ -163,14 +162,20 @@ bool CatalogueText::parse(const QString &text, QVector<CatalogueEntry> *entries,
             value.remove(0, 1);
         if (key < 0)
             why = QStringLiteral("expected one of %1: \"%2\"").arg(keys().join(", "), line);
+        else if (given.at(key) > 0)
+            why = QStringLiteral("%1 again in the same entry (first on line %2): a blank line ends an entry")
+                      .arg(keys().at(key))
+                      .arg(given.at(key));
         else if (value.startsWith(QLatin1Char('"')))
             unquote(QString(value), &value, &why);
         if (!why.isEmpty()) {
             if (error)
                 *error = QStringLiteral("line %1 (entry %2): %3").arg(n + 1).arg(entries->size() + 1).arg(why);
+            entries->clear();
             return false;
         }
         fields[key] = value;
+        given[key] = n + 1;
         open = true;
     }
     flush();

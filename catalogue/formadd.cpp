@@ -7,7 +7,6 @@
 #include "app/screenfit.h"
 #include "app/syspaths.h"
 #include "catalogue/catalogueaccess.h"
-#include "catalogue/cataloguecodec.h"
 #include "mainwindow/formmain.h"
 
 namespace {
@@ -60,26 +59,35 @@ QString EntryHints::aptListEntry()
            QStringLiteral("deb http://download.example.org/<br/>linux/deb stable main</font></i></b>");
 }
 
-void EntryHints::showWriteFailed()
-{
-    MessageBoxes::run(MessageBoxes::closeBox(
-        QMessageBox::Warning, QStringLiteral("Не удалось записать файл dataSoftware.db"),
-        QStringLiteral("Запись не сохранена. Введённые данные остались в окне."), 400, "FormAdd"));
-}
-
-bool EntryHints::catalogueWritable()
-{
-    const CatalogueAccess::Loaded now = CatalogueAccess::load(QString::fromLatin1(Sys::CatalogueFile));
-    if (now.writable())
-        return true;
-    // The reason names the catalogue's folder, which may hold any text.
-    MessageBoxes::run(MessageBoxes::plainWarning(now.why, QStringLiteral("Запись не сохранена."), "FormAdd"));
-    return false;
-}
-
 void EntryHints::titleChanged(const QLineEdit *title, QPushButton *confirm)
 {
     confirm->setEnabled(!title->text().isEmpty());
+}
+
+QVector<QLineEdit *> EntryDialog::inputs(const QDialog *dialog)
+{
+    QVector<QLineEdit *> fields;
+    for (const QString &name : CatalogueEntry::names()) {
+        fields << dialog->findChild<QLineEdit *>(QStringLiteral("lineEdit") + name);
+        Q_ASSERT(fields.back());
+    }
+    return fields;
+}
+
+CatalogueEntry EntryDialog::typed(const QDialog *dialog)
+{
+    QStringList texts;
+    for (const QLineEdit *field : inputs(dialog))
+        texts << field->text();
+    return CatalogueEntry::fromFields(texts);
+}
+
+void EntryDialog::showWriteFailed(const QString &why, const char *context)
+{
+    // The reason names the catalogue's folder, which may hold any text.
+    MessageBoxes::run(MessageBoxes::plainWarning(QStringLiteral("Не удалось записать файл dataSoftware.db.\n") + why,
+                                                 QStringLiteral("Запись не сохранена. Введённые данные остались в окне."),
+                                                 context));
 }
 
 FormAdd::FormAdd(QWidget *parent) : QDialog(parent)
@@ -91,8 +99,8 @@ FormAdd::FormAdd(QWidget *parent) : QDialog(parent)
     font.setPixelSize(12);
     ButtonOK->setFont(font);
     ButtonCancel->setFont(font);
-    connect(ButtonOK, SIGNAL(clicked()), this, SLOT(saveFile()));
-    connect(ButtonCancel, SIGNAL(clicked()), this, SLOT(cancel()));
+    connect(ButtonOK, &QPushButton::clicked, this, &FormAdd::saveFile);
+    connect(ButtonCancel, &QPushButton::clicked, this, &FormAdd::cancel);
     setWindowIcon(QIcon(QStringLiteral(":/images/install.png")));
     setWindowTitle(QString(25, QLatin1Char(' ')) + QStringLiteral("ДОБАВЛЕНИЕ НОВОЙ  ПРОГРАММЫ  В  СПИСОК"));
     ScreenFit::apply(this);
@@ -100,19 +108,14 @@ FormAdd::FormAdd(QWidget *parent) : QDialog(parent)
 
 bool FormAdd::saveFile()
 {
-    QLineEdit *const fields[] = {lineEditTitle,  lineEditDescription, lineEditInstallTitle,
-                                 lineEditPPA,    lineEditGetAptKey,   lineEditAptListEntry};
-    QStringList texts;
-    for (const QLineEdit *field : fields)
-        texts << field->text();
-    if (!EntryHints::catalogueWritable())
-        return false;
-    // The record goes in whole or not at all; on failure the input stays for another try.
-    if (!CatalogueAccess::append(QString::fromLatin1(Sys::CatalogueFile), CatalogueEntry::fromFields(texts))) {
-        EntryHints::showWriteFailed();
+    // The record goes in whole or not at all, and never into a damaged or foreign catalogue; on failure the input
+    // stays for another try.
+    QString why;
+    if (!CatalogueAccess::append(QString::fromLatin1(Sys::CatalogueFile), EntryDialog::typed(this), &why)) {
+        EntryDialog::showWriteFailed(why, "FormAdd");
         return false;
     }
-    for (QLineEdit *field : fields)
+    for (QLineEdit *field : EntryDialog::inputs(this))
         field->clear();
     close();
     cancel();

@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QString>
 
+#include "catalogue/cataloguecodec.h"
 #include "ui_formadd.h"
 
 class QLineEdit;
@@ -19,14 +20,19 @@ QString ppa();
 QString getAptKey();
 QString aptListEntry();
 
-/// The box that says the catalogue could not be written (the dialog then stays open with its input).
-void showWriteFailed();
-/// The dialogs read the catalogue again before they write: a damaged or foreign one is never appended to. False,
-/// after a box that says why, when it must not be written.
-bool catalogueWritable();
 /// The title handler of both dialogs: a title of spaces still counts, only the empty text disables the button.
 void titleChanged(const QLineEdit *title, QPushButton *confirm);
 } // namespace EntryHints
+
+/// What both entry dialogs do with their six input fields, named "lineEdit" and the field's name.
+namespace EntryDialog {
+/// The input fields in record order.
+QVector<QLineEdit *> inputs(const QDialog *dialog);
+/// The entry as typed.
+CatalogueEntry typed(const QDialog *dialog);
+/// The box that says why the catalogue could not be written (the dialog then stays open with its input).
+void showWriteFailed(const QString &why, const char *context);
+} // namespace EntryDialog
 
 /// Adds one program to the end of the catalogue, then hands over to a freshly loaded main window.
 class FormAdd : public QDialog, public Ui::FormAdd

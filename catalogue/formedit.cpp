@@ -1,16 +1,12 @@
 #include "catalogue/formedit.h"
 
-#include <QFile>
 #include <QFont>
 #include <QIcon>
-
-#include <unistd.h>
 
 #include "app/messagebox.h"
 #include "app/screenfit.h"
 #include "app/syspaths.h"
 #include "catalogue/catalogueaccess.h"
-#include "catalogue/cataloguecodec.h"
 #include "catalogue/formadd.h"
 #include "mainwindow/formmain.h"
 
@@ -23,42 +19,18 @@ FormEdit::FormEdit(QWidget *parent) : QDialog(parent)
     font.setPixelSize(12);
     ButtonEdit->setFont(font);
     ButtonCancel->setFont(font);
-    connect(ButtonEdit, SIGNAL(clicked()), this, SLOT(saveFile()));
-    connect(ButtonCancel, SIGNAL(clicked()), this, SLOT(cancel()));
+    connect(ButtonEdit, &QPushButton::clicked, this, &FormEdit::saveFile);
+    connect(ButtonCancel, &QPushButton::clicked, this, &FormEdit::cancel);
     setWindowIcon(QIcon(QStringLiteral(":/images/install.png")));
     setWindowTitle(QString(29, QLatin1Char(' ')) + QStringLiteral("РЕДАКТИРОВАНИЕ ВЫБРАННОЙ  ПРОГРАММЫ"));
     ScreenFit::apply(this);
 }
 
-namespace {
-
-CatalogueEntry typedEntry(const FormEdit *dialog)
-{
-    return CatalogueEntry::fromFields({dialog->lineEditTitle->text(), dialog->lineEditDescription->text(),
-                                       dialog->lineEditInstallTitle->text(), dialog->lineEditPPA->text(),
-                                       dialog->lineEditGetAptKey->text(), dialog->lineEditAptListEntry->text()});
-}
-
-// Takes the record just appended off the end of the catalogue again, provided the file still ends with it.
-bool cutAppendedRecord(const QString &path, const QByteArray &record)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite))
-        return false;
-    const qint64 keep = file.size() - record.size();
-    if (keep < 0 || !file.seek(keep) || file.read(record.size()) != record)
-        return false;
-    return file.resize(keep) && ::fsync(file.handle()) == 0;
-}
-
-} // namespace
-
 bool FormEdit::saveFile()
 {
-    if (!EntryHints::catalogueWritable())
-        return false;
-    if (!CatalogueAccess::append(QString::fromLatin1(Sys::CatalogueFile), typedEntry(this))) {
-        EntryHints::showWriteFailed();
+    QString why;
+    if (!CatalogueAccess::append(QString::fromLatin1(Sys::CatalogueFile), EntryDialog::typed(this), &why)) {
+        EntryDialog::showWriteFailed(why, "FormEdit");
         return false;
     }
     bool ok = false;
@@ -68,34 +40,34 @@ bool FormEdit::saveFile()
 
 bool FormEdit::editTable(int row)
 {
+    const QString path = QString::fromLatin1(Sys::CatalogueFile);
     auto *main = new FormMain(nullptr);
     main->setAttribute(Qt::WA_DeleteOnClose);
-    // The changed copy is the last row now; only a row before it can be the entry as it was.
-    if (row >= 0 && row < main->Table->rowCount() - 1) {
+    // The changed copy is the last row now; only a row before it can be the entry as it was. The file goes first,
+    // then the row, so the window shows what the file holds.
+    QString why = QStringLiteral("В списке нет прежней записи.");
+    if (row >= 0 && row < main->Table->rowCount() - 1 && CatalogueAccess::removeEntry(path, row, &why)) {
         main->Table->removeRow(row);
-        if (main->saveFile()) {
-            close();
-            return true;
-        }
+        close();
+        return true;
     }
     // The old row is not gone: the rewrite is atomic, so the file holds the old entry with the changed copy after it.
     // Taking the copy off again leaves the catalogue as it was before the edit, and the input stays for another try.
     delete main;
-    const QString path = QString::fromLatin1(Sys::CatalogueFile);
-    if (cutAppendedRecord(path, CatalogueCodec::encodeEntry(typedEntry(this)))) {
-        MessageBoxes::run(MessageBoxes::closeBox(
-            QMessageBox::Warning, QStringLiteral("Не удалось изменить запись в файле dataSoftware.db"),
-            QStringLiteral("Изменения не сохранены. Введённые данные остались в окне."), 400, "FormEdit"));
+    QString undone;
+    if (CatalogueAccess::undoAppend(path, EntryDialog::typed(this), &undone)) {
+        MessageBoxes::run(MessageBoxes::plainWarning(
+            QStringLiteral("Не удалось изменить запись в файле dataSoftware.db.\n") + why,
+            QStringLiteral("Изменения не сохранены. Введённые данные остались в окне."), "FormEdit"));
         return false;
     }
     // The copy could not be taken off either: show the catalogue as the file now holds it, with both entries.
     main = new FormMain(nullptr);
     main->setAttribute(Qt::WA_DeleteOnClose);
-    MessageBoxes::run(MessageBoxes::closeBox(
-        QMessageBox::Warning, QStringLiteral("Не удалось удалить прежнюю запись из файла dataSoftware.db"),
-        QStringLiteral("Изменённая запись добавлена в конец списка, прежняя осталась в файле: "
-                       "в списке теперь обе записи."),
-        400, "FormEdit"));
+    MessageBoxes::run(MessageBoxes::plainWarning(
+        QStringLiteral("Не удалось удалить прежнюю запись из файла dataSoftware.db.\n") + why + QLatin1Char('\n') + undone,
+        QStringLiteral("Изменённая запись добавлена в конец списка, прежняя осталась в файле: в списке теперь обе записи."),
+        "FormEdit"));
     close();
     return true;
 }

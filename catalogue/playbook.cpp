@@ -3,6 +3,8 @@
 #include <QCryptographicHash>
 #include <QSet>
 
+#include <algorithm>
+
 #include "catalogue/cataloguetext.h"
 #include "catalogue/fieldrules.h"
 
@@ -23,6 +25,17 @@ QString repositoryTask(const QString &name, const QString &repo)
                           "        update_cache: false\n"
                           "      notify: %3\n")
         .arg(unsafe(name), unsafe(repo), QLatin1String(UpdateHandler));
+}
+
+bool hasLoneSurrogate(const QString &text)
+{
+    for (int i = 0; i < text.size(); ++i) {
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (text.at(i).isSurrogate())
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -51,11 +64,21 @@ QString Playbook::generate(const QVector<CatalogueEntry> &entries, const QString
             continue;
         found.insert(e.installTitle);
         const QString label = QStringLiteral("entry %1 (%2)").arg(n + 1).arg(e.title);
-        if (!FieldRules::isPackageName(e.installTitle)) {
-            // Quoted, so that no line break in a field can end the comment.
-            comments += QStringLiteral("    # left out: entry %1, %2: its package field %3 is no package name\n")
+        // Quoted, so that no line break in a field can end the comment.
+        const auto leaveOut = [&](const QString &what, const QString &field, const char *why) {
+            comments += QStringLiteral("    # left out: entry %1, %2: its %3 %4 %5\n")
                             .arg(n + 1)
-                            .arg(CatalogueText::quoted(e.title), CatalogueText::quoted(e.installTitle));
+                            .arg(CatalogueText::quoted(e.title), what, CatalogueText::quoted(field), QLatin1String(why));
+        };
+        if (!FieldRules::isPackageName(e.installTitle)) {
+            leaveOut(QStringLiteral("package field"), e.installTitle, "is no package name");
+            continue;
+        }
+        // YAML has no way to write half a surrogate pair: one such text would make the whole playbook unreadable.
+        const QStringList used{e.title, e.ppa, e.getAptKey, e.aptListEntry};
+        const auto odd = std::find_if(used.begin(), used.end(), hasLoneSurrogate);
+        if (odd != used.end()) {
+            leaveOut(QStringLiteral("text"), *odd, "holds half a UTF-16 surrogate pair, which YAML cannot hold");
             continue;
         }
         ++taken;
@@ -63,20 +86,24 @@ QString Playbook::generate(const QVector<CatalogueEntry> &entries, const QString
             packageSet.insert(e.installTitle);
             packageNames << e.installTitle;
         }
-        // A line break would smuggle a second line into the sources file the module writes, as it would into
-        // sources.list: such a field is left out, as the window refuses it.
-        auto usable = [&](const QString &field, const char *what) {
-            if (FieldRules::sourcesLineProblem(field).isEmpty())
-                return true;
-            comments += QStringLiteral("    # left out: entry %1, %2: its %3 %4 is no single line\n")
-                            .arg(n + 1)
-                            .arg(CatalogueText::quoted(e.title), QLatin1String(what), CatalogueText::quoted(field));
-            return false;
-        };
-        if (!e.ppa.isEmpty() && usable(e.ppa, "PPA"))
+        // The window's rules: a field that it would refuse is left out here too.
+        if (!e.ppa.isEmpty() && !FieldRules::ppaProblem(e.ppa).isEmpty())
+            leaveOut(QStringLiteral("PPA"), e.ppa, "is no ppa:OWNER/NAME");
+        else if (!e.ppa.isEmpty())
             repositories += repositoryTask(label + QStringLiteral(": PPA"), e.ppa);
-        QString line = e.aptListEntry.isEmpty() || usable(e.aptListEntry, "sources line") ? e.aptListEntry : QString();
-        if (!e.getAptKey.isEmpty()) {
+        QString line = e.aptListEntry;
+        if (!line.isEmpty() && !FieldRules::sourcesEntryProblem(line).isEmpty()) {
+            leaveOut(QStringLiteral("sources line"), line,
+                     "is no one-line deb or deb-src entry that keeps apt's signature checks");
+            line.clear();
+        }
+        if (!e.getAptKey.isEmpty() && !FieldRules::keyUrlProblem(e.getAptKey).isEmpty()) {
+            leaveOut(QStringLiteral("signing key"), e.getAptKey, "is not fetched: keys come over https only");
+            // The line was meant to be vouched for by that key: without it, the update would fail on every host.
+            if (!line.isEmpty())
+                leaveOut(QStringLiteral("sources line"), line, "needs the signing key left out");
+            line.clear();
+        } else if (!e.getAptKey.isEmpty()) {
             anyKey = true;
             repositories += QStringLiteral("    - name: %1\n"
                                            "      ansible.builtin.get_url:\n"

@@ -529,7 +529,7 @@ private slots:
         const QString folder = dir.filePath(QTest::currentDataTag()), path = folder + "/dataSoftware.db";
         const QString good = dir.filePath("good");
         const QVector<CatalogueEntry> three = {Support::entry("a", "a"), Support::entry("b", "b"), Support::entry("c", "")};
-        QVERIFY(QDir().mkdir(folder) && CatalogueCodec::saveFile(good, three));
+        QVERIFY(QDir().mkdir(folder) && CatalogueAccess::write(good, three));
         QVERIFY(kind != "file" || QFile::copy(good, path));
         QVERIFY(kind != "link" || QFile::link(good, path));
         QVERIFY(kind != "folder" || QDir().mkdir(path));
@@ -662,9 +662,38 @@ private slots:
         QVERIFY(QDir().mkpath(full) && ::mount("zv-full", QFile::encodeName(full), "tmpfs", 0, "size=64k") == 0 &&
                 Support::writeFile(log, old) && Support::writeFile(catalogue, old));
         runProgram("dd", {"if=/dev/zero", "of=" + full + "/fill", "bs=4096"}); // until the disk is full
-        QCOMPARE(appendLogLine(log, "longer") || CatalogueCodec::appendEntry(catalogue, Support::entry("t", "p")), false);
+        QCOMPARE(appendLogLine(log, "longer") || CatalogueAccess::append(catalogue, Support::entry("t", "p")), false);
         QCOMPARE(Support::readAll(log) + Support::readAll(catalogue), old + old);
         QCOMPARE(::umount(QFile::encodeName(full)), 0);
+    }
+
+    // Taking an appended copy off again, and deleting an entry: a refusal leaves the file's bytes and says why.
+    void catalogueChange_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("row");          // the entry deleted; -1: the copy taken off again
+        QTest::addColumn<QByteArray>("after"); // empty: refused
+        const Entries three{Support::entry("a", "a"), Support::entry("b", "b"), Support::entry("c", "c")};
+        const QByteArray copy = CatalogueCodec::encodeEntry(Support::entry("a+", "a")), whole = CatalogueCodec::encode(three);
+        QTest::newRow("undo: the file ends with the copy") << whole + copy << -1 << whole;
+        QTest::newRow("undo: the file ends otherwise") << copy + whole << -1 << QByteArray();
+        QTest::newRow("undo: a file shorter than the copy") << whole.left(24) << -1 << QByteArray();
+        QTest::newRow("delete the second") << whole << 1 << CatalogueCodec::encode({three[0], three[2]});
+        QTest::newRow("delete past the end") << whole << 3 << QByteArray();
+        QTest::newRow("delete from a damaged file") << whole + copy.left(10) << 0 << QByteArray();
+    }
+    void catalogueChange()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(int, row);
+        QFETCH(QByteArray, after);
+        Support::WorkDir work;
+        const QString path = work.path() + "/dataSoftware.db";
+        QVERIFY(Support::writeFile(path, file));
+        QString why;
+        QCOMPARE(row < 0 ? CatalogueAccess::undoAppend(path, Support::entry("a+", "a"), &why) : CatalogueAccess::removeEntry(path, row, &why), !after.isEmpty());
+        QCOMPARE(why.isEmpty(), !after.isEmpty());
+        QCOMPARE(Support::readAll(path).toHex(), (after.isEmpty() ? file : after).toHex());
     }
 };
 

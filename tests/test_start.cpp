@@ -104,7 +104,7 @@ private slots:
         const bool online = qEnvironmentVariableIsSet("ZAVIRON_TEST_LINK");
         for (const char *command : {"link add zv0 type veth peer name zv1", "link set zv0 up", "link set zv1 up"})
             QVERIFY(!online || runProgram("ip", QString(command).split(' ')).exitCode == 0);
-        CatalogueCodec::saveFile(Sys::CatalogueFile, {CatalogueEntry::fromFields({"Bash", "оболочка", "bash"}),
+        CatalogueAccess::write(Sys::CatalogueFile, {CatalogueEntry::fromFields({"Bash", "оболочка", "bash"}),
                                                       CatalogueEntry::fromFields({"Нет", "тест", "zv-missing"})});
         const QStringList seen = runChain();
         if (!online) {

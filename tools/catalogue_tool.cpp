@@ -1,5 +1,6 @@
 // The catalogue file and its other forms: the readable text kept in version control, and an Ansible playbook that
 // brings the same programs to many machines. Only arguments and files here; the forms are in the core library.
+#include "catalogue/catalogueaccess.h"
 #include "catalogue/cataloguetext.h"
 #include "catalogue/playbook.h"
 
@@ -44,7 +45,7 @@ bool readCatalogue(const QString &path, QVector<CatalogueEntry> *entries, QStrin
 {
     QString error;
     bool complete = true;
-    if (!CatalogueCodec::readFile(path, entries, &error, &complete)) {
+    if (!CatalogueAccess::read(path, entries, &error, &complete)) {
         *message = QStringLiteral("%1: cannot read: %2").arg(path, error);
         return false;
     }
@@ -76,7 +77,7 @@ int toDb(const QString &textPath, const QString &dbPath)
     QString error;
     if (!CatalogueText::parse(QString::fromUtf8(source.readAll()), &entries, &error))
         return fail(QStringLiteral("%1: %2").arg(textPath, error));
-    if (!CatalogueCodec::saveFile(dbPath, entries, &error))
+    if (!CatalogueAccess::write(dbPath, entries, &error))
         return fail(QStringLiteral("%1: cannot write: %2").arg(dbPath, error));
     std::printf("%d entries written to %s\n", entries.size(), qPrintable(dbPath));
     return 0;

@@ -54,7 +54,7 @@ Support::WorkDir::~WorkDir() { QDir::setCurrent(previous); }
 
 bool Support::WorkDir::writeCatalogue(const Entries &entries) const
 {
-    return CatalogueCodec::saveFile(dir.path() + QStringLiteral("/dataSoftware.db"), entries);
+    return CatalogueAccess::write(dir.path() + QStringLiteral("/dataSoftware.db"), entries);
 }
 
 Support::Boxes::Boxes()

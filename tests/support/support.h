@@ -11,7 +11,7 @@
 #include "app/process.h"
 #include "app/safefile.h"
 #include "app/syspaths.h"
-#include "catalogue/cataloguecodec.h"
+#include "catalogue/catalogueaccess.h"
 
 using Entries = QVector<CatalogueEntry>;
 Q_DECLARE_METATYPE(Entries)
