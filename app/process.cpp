@@ -9,11 +9,16 @@
 namespace {
 
 // Each hidden command leads a process group of its own, so that at its time limit the whole of it ends: a pipeline
-// started by sh, not only sh.
+// started by sh, not only sh. Qt 5 runs a virtual function in the child, Qt 6 a modifier that the process is given.
 class GroupProcess : public QProcess
 {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+public:
+    GroupProcess() { setChildProcessModifier([] { ::setpgid(0, 0); }); }
+#else
 protected:
     void setupChildProcess() override { ::setpgid(0, 0); }
+#endif
 };
 
 } // namespace

@@ -2,7 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDesktopWidget>
+#include <QScreen>
 
 #include "app/ownprocesses.h"
 #include "app/screenfit.h"
@@ -40,8 +40,8 @@ FormTerminal::FormTerminal(const TerminalCommand &command, QWidget *parent) : QW
         label->setText(CommandLine::failedHeader(command.shownText()));
     }
 
-    const QDesktopWidget *desktop = QApplication::desktop();
-    setGeometry(CommandLine::geometry(desktop->width(), desktop->height()));
+    const QSize desktop = screen()->virtualSize(); // the whole desktop, as the desktop widget measured it
+    setGeometry(CommandLine::geometry(desktop.width(), desktop.height()));
     ScreenFit::apply(this);
     show();
 }
