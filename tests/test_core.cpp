@@ -51,6 +51,17 @@ private slots:
         QCOMPARE(CatalogueCodec::decode(example + example), (Entries{gc, gc}));
     }
 
+    // A catalogue that the Qt 5 build wrote (a character beyond 16 bits, empty fields, a line break in a field) is
+    // read, and written again byte for byte, by either build.
+    void catalogueOfTheQt5Build()
+    {
+        const QByteArray written = Support::readAll(ZAVIRON_SOURCE_DIR "/tests/data/qt5-catalogue.db");
+        const Entries entries{fields({"Ёлка 𝄞", "", "zv-ёлка"}),
+                              fields({"Zv", "две\nстроки", "zv", "", "", "deb http://a/ x main"})};
+        QCOMPARE(CatalogueCodec::decode(written), entries);
+        QCOMPARE(CatalogueCodec::encode(entries).toHex(), written.toHex());
+    }
+
     // A damaged file keeps the entries before the damage, and says it was not read to its end.
     void catalogueDecode_data()
     {
