@@ -30,6 +30,10 @@ FormTerminal::FormTerminal(const TerminalCommand &command, QWidget *parent) : QW
     connect(consoleTabulator, &TabWidget::finished, this, [this] {
         commandOver = true;
         endTerminal();
+        // A window that the abort has closed already is freed at its command's end: the close that follows the
+        // end reaches a closed window on Qt 5 alone.
+        if (!isVisible())
+            deleteLater();
     });
 
     consoleTabulator->addNewTab(command);
