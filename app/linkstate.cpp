@@ -2,7 +2,7 @@
 
 #include <QNetworkInterface>
 #include <QtGlobal>
-#if QT_VERSION >= QT_VERSION_CHECK(6, 3, 0)
+#if QT_VERSION >= QT_VERSION_CHECK(6, 4, 0)
 #include <QNetworkInformation>
 #endif
 
@@ -23,9 +23,10 @@ bool interfaceUp()
 
 bool anyLinkUp(QString *how)
 {
-#if QT_VERSION >= QT_VERSION_CHECK(6, 3, 0)
-    // The backend follows the system's own view (NetworkManager on Linux), which it keeps up to date by itself.
-    if (QNetworkInformation::loadDefaultBackend()) {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 4, 0)
+    // NetworkManager's own view, where it runs; it keeps the backend up to date over D-Bus. The other backend on
+    // Linux (glib's monitor of the routes) is not asked: within a process it lags behind the links it watches.
+    if (QNetworkInformation::loadBackendByName(u"networkmanager")) {
         const QNetworkInformation *info = QNetworkInformation::instance();
         if (info->reachability() != QNetworkInformation::Reachability::Unknown) {
             if (how)
