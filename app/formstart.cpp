@@ -1,11 +1,11 @@
 #include "app/formstart.h"
 
 #include <QFileInfo>
-#include <QNetworkConfigurationManager>
 #include <QTimeLine>
 #include <QTimer>
 
 #include "app/instancelock.h"
+#include "app/linkstate.h"
 #include "app/lockprobe.h"
 #include "app/logline.h"
 #include "app/messagebox.h"
@@ -104,13 +104,7 @@ void FormStart::checkFileName()
 void FormStart::checkInternet()
 {
     showStatus(QStringLiteral("Проверка подключения к Интернету..."));
-    // The configuration manager is deprecated in Qt 5.15 but still the toolkit's own answer to "is a link up".
-    QT_WARNING_PUSH
-    QT_WARNING_DISABLE_DEPRECATED
-    QNetworkConfigurationManager manager;
-    const bool online = !manager.allConfigurations(QNetworkConfiguration::Active).isEmpty();
-    QT_WARNING_POP
-    if (!online) {
+    if (!anyLinkUp()) {
         MessageBoxes::run(MessageBoxes::closeBox(
             QMessageBox::Warning,
             QStringLiteral("  Отсутствует подключение к Интернету. Запуск программы будет прерван."),

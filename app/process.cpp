@@ -9,19 +9,14 @@
 namespace {
 
 // Each hidden command leads a process group of its own, so that at its time limit the whole of it ends: a pipeline
-// started by sh, not only sh. (Qt 6 sets this up through a modifier instead of the virtual.)
+// started by sh, not only sh. Qt 5 runs a virtual function in the child, Qt 6 a modifier that the process is given.
 class GroupProcess : public QProcess
 {
-public:
-    GroupProcess()
-    {
 #if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
-        setChildProcessModifier([] { ::setpgid(0, 0); });
-#endif
-    }
-
+public:
+    GroupProcess() { setChildProcessModifier([] { ::setpgid(0, 0); }); }
+#else
 protected:
-#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
     void setupChildProcess() override { ::setpgid(0, 0); }
 #endif
 };

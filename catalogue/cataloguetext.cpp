@@ -73,7 +73,7 @@ bool unquote(const QString &text, QString *value, QString *why)
         *why = QStringLiteral("a quoted value without its closing quote");
         return false;
     }
-    if (!text.midRef(i + 1).trimmed().isEmpty()) {
+    if (!QStringView(text).mid(i + 1).trimmed().isEmpty()) {
         *why = QStringLiteral("text after the closing quote");
         return false;
     }

@@ -2,7 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDesktopWidget>
+#include <QScreen>
 
 #include "app/ownprocesses.h"
 #include "app/screenfit.h"
@@ -29,8 +29,12 @@ FormTerminal::FormTerminal(const TerminalCommand &command, QWidget *parent) : QW
     connect(consoleTabulator, &TabWidget::finished, this, [this] {
         commandOver = true;
         endTerminal();
-        if (aborting)
+        // After an abort the window closes at the end of its session; a window closed already is freed at the end
+        // (the close that would follow reaches a closed window on Qt 5 alone).
+        if (aborting && isVisible())
             close();
+        else if (!isVisible())
+            deleteLater();
     });
 
     consoleTabulator->addNewTab(command);
@@ -41,8 +45,8 @@ FormTerminal::FormTerminal(const TerminalCommand &command, QWidget *parent) : QW
         label->setText(CommandLine::failedHeader(command.shownText()));
     }
 
-    const QDesktopWidget *desktop = QApplication::desktop();
-    setGeometry(CommandLine::geometry(desktop->width(), desktop->height()));
+    const QSize desktop = screen()->virtualSize(); // the whole desktop, as the desktop widget measured it
+    setGeometry(CommandLine::geometry(desktop.width(), desktop.height()));
     ScreenFit::apply(this);
     show();
 }

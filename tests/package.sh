@@ -32,8 +32,13 @@ run dpkg-deb -R "$deb" next && echo >> "next$default" && run sed -i 's/^Version:
 names() { tr ',|' '\n\n' | sed 's/^ *//; s/[ :].*//' | grep .; }
 direct=$(dpkg-deb -f "$deb" Depends | names)
 depends=$(echo "$direct"; for name in $direct; do dpkg-query -W -f='${Depends}' "$name" 2>/dev/null | names; done)
-for path in $(for p in apt-get apt-key apt-add-repository dpkg-query wget gpg pidof pkexec; do command -v "$p" || echo "$p"; done) \
-    /usr/lib/*/qt5/plugins/styles/libqcleanlooksstyle.so /usr/share/qtermwidget5/color-schemes; do
+# apt-key and apt-add-repository only where the release has them: without them keys take the keyring path and a
+# PPA fails its row. The terminal's data and, on Qt 5 alone, the Cleanlooks style follow the build's Qt.
+qt=$(sed -n 's/^ZAVIRON_QT_MAJOR:INTERNAL=//p' "$build/CMakeCache.txt")
+loaded=/usr/share/qtermwidget$qt/color-schemes
+[ "$qt" = 5 ] && loaded="$loaded $(echo /usr/lib/*/qt5/plugins/styles/libqcleanlooksstyle.so)"
+for path in $(for p in apt-get dpkg-query wget gpg pidof pkexec; do command -v "$p" || echo "$p"; done) \
+    $(for p in apt-key apt-add-repository; do command -v "$p"; done) $loaded; do
     # With a merged /usr a file may be registered under /bin or /lib.
     owner=$(dpkg-query -S "$path" "${path#/usr}" 2>/dev/null | head -n 1 | cut -d: -f1 | names)
     [ -n "$owner" ] && echo "$depends" | grep -qxF "$owner" || fail "$path: in no package the program depends on ($owner)"

@@ -62,6 +62,16 @@ private slots:
         QCOMPARE(CatalogueCodec::decode(example + example), (Entries{gc, gc}));
     }
 
+    // A catalogue that the Qt 5 build wrote (a character beyond 16 bits, a line break, empty fields) is read, and
+    // written again byte for byte, by either build.
+    void catalogueOfTheQt5Build()
+    {
+        const QByteArray written = Support::readAll(ZAVIRON_SOURCE_DIR "/tests/data/qt5-catalogue.db");
+        const Entries entries{fields({"Ёлка 𝄞", "две\nстроки", "zv"})};
+        QCOMPARE(CatalogueCodec::decode(written), entries);
+        QCOMPARE(CatalogueCodec::encode(entries).toHex(), written.toHex());
+    }
+
     // A damaged file keeps the entries before the damage, and says it was not read to its end.
     void catalogueDecode_data()
     {

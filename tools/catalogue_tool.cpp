@@ -79,7 +79,7 @@ int toDb(const QString &textPath, const QString &dbPath)
         return fail(QStringLiteral("%1: %2").arg(textPath, error));
     if (!CatalogueAccess::write(dbPath, entries, &error))
         return fail(QStringLiteral("%1: cannot write: %2").arg(dbPath, error));
-    std::printf("%d entries written to %s\n", entries.size(), qPrintable(dbPath));
+    std::printf("%d entries written to %s\n", int(entries.size()), qPrintable(dbPath));
     return 0;
 }
 
