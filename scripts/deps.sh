@@ -30,13 +30,13 @@ elif offered libqtermwidget-dev; then
 else
     qt="qtbase5-dev libqtermwidget5-1-dev qtermwidget5-data qt5-style-plugins"
 fi
-run="cmake make g++ pkg-config $qt libutf8proc-dev fonts-liberation procps wget"
+run="cmake make g++ pkg-config $qt libutf8proc-dev fonts-liberation procps curl ca-certificates"
 offered software-properties-common && run="$run software-properties-common"
 
 clang=$(apt-cache depends clang 2>/dev/null | sed -n 's/^  Depends: clang-\([0-9][0-9]*\)$/\1/p' | head -n 1)
 polkit=policykit-1
 offered polkitd && offered pkexec && polkit="polkitd pkexec"
-test="$run dpkg-dev clang ${clang:+libclang-rt-$clang-dev} xvfb xauth iproute2 python3 gnupg \
+test="$run dpkg-dev clang ${clang:+libclang-rt-$clang-dev} xvfb xauth iproute2 python3 gnupg openssl \
 file $polkit desktop-file-utils appstream libxml2-utils dbus ansible-core python3-apt lintian"
 
 if [ "$1" = run ]; then wanted=$run; else wanted=$test; fi

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "app/ownprocesses.h"
 #include "app/syspaths.h"
 #include "terminal/termwidgetimpl.h"
 
@@ -18,7 +19,6 @@ TermWidget::TermWidget(const TerminalCommand &command, QWidget *parent) : QWidge
     box = new QVBoxLayout;
     box->addWidget(terminal);
     setLayout(box);
-    connect(terminal, &QTermWidget::finished, this, &TermWidget::finished);
     // The emulator reports no end for a program that a signal killed (an apt-get ended by the abort, by another
     // program or for want of memory), and its window would wait for it for good. The child is reaped as soon as it
     // ends, in the same turn of the event loop that reports a normal end: once it has been reaped, its end has been
@@ -26,22 +26,35 @@ TermWidget::TermWidget(const TerminalCommand &command, QWidget *parent) : QWidge
     // ours to wait for: unlike its number, which the system gives to another process once the child is reaped, the
     // pidfd names this child alone. A pidfd that cannot be had because the child has already gone (or one that came
     // to name another process, which is no child of ours) counts as the child reaped.
+    //
+    // The end is reported once nothing of the command's session runs any more: a dpkg that an ended apt-get left
+    // behind still configures a package, and would die with the terminal.
     const pid_t pid = terminal->getShellPID();
+    auto *watch = new QTimer(this);
+    const auto report = [this, watch, pid] {
+        if (reported || !OwnProcesses::inSession(pid).isEmpty())
+            return watch->start(Sys::TerminalWatchMs);
+        reported = true;
+        watch->stop();
+        emit finished();
+    };
+    connect(terminal, &QTermWidget::finished, this, [this, report] {
+        childGone = true;
+        report();
+    });
     if (pid <= 0)
         return;
     const int pidfd = int(::syscall(SYS_pidfd_open, pid, 0));
     if (pidfd < 0 && errno != ESRCH)
         return; // a kernel without pidfds (before 5.3): the emulator's own report only
-    auto *watch = new QTimer(this);
-    connect(watch, &QTimer::timeout, this, [this, watch, pidfd] {
+    connect(watch, &QTimer::timeout, this, [this, pidfd, report] {
         siginfo_t info = {};
-        if (pidfd >= 0 && (::waitid(idtype_t(P_PIDFD), id_t(pidfd), &info, WEXITED | WNOHANG | WNOWAIT) == 0 ||
-                           errno != ECHILD))
+        if (!childGone && pidfd >= 0 &&
+            (::waitid(idtype_t(P_PIDFD), id_t(pidfd), &info, WEXITED | WNOHANG | WNOWAIT) == 0 || errno != ECHILD))
             return; // still running, or ended and not yet reaped
-        watch->stop();
-        emit finished();
+        childGone = true;
+        report();
     });
-    connect(terminal, &QTermWidget::finished, watch, &QTimer::stop);
     if (pidfd >= 0)
         connect(watch, &QObject::destroyed, [pidfd] { ::close(pidfd); });
     watch->start(Sys::TerminalWatchMs);

@@ -28,6 +28,8 @@ protected:
 
 private:
     TermWidgetImpl *terminal;
+    bool childGone = false; // the command's own process has ended
+    bool reported = false;  // finished() has been emitted
     QVBoxLayout *box;
 };
 

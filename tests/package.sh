@@ -37,7 +37,7 @@ depends=$(echo "$direct"; for name in $direct; do dpkg-query -W -f='${Depends}' 
 qt=$(sed -n 's/^ZAVIRON_QT_MAJOR:INTERNAL=//p' "$build/CMakeCache.txt")
 loaded=/usr/share/qtermwidget$qt/color-schemes
 [ "$qt" = 5 ] && loaded="$loaded $(echo /usr/lib/*/qt5/plugins/styles/libqcleanlooksstyle.so)"
-for path in $(for p in apt-get dpkg-query wget gpg pidof pkexec; do command -v "$p" || echo "$p"; done) \
+for path in $(for p in apt-get dpkg-query curl gpg pidof pkexec; do command -v "$p" || echo "$p"; done) \
     $(for p in apt-key apt-add-repository; do command -v "$p"; done) $loaded; do
     # With a merged /usr a file may be registered under /bin or /lib.
     owner=$(dpkg-query -S "$path" "${path#/usr}" 2>/dev/null | head -n 1 | cut -d: -f1 | names)
