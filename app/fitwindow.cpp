@@ -1,4 +1,5 @@
 // The window side of ScreenFit: the screen's free area, the frame, and the main window's bottom row.
+#include "app/fitwindow.h"
 #include "app/screenfit.h"
 
 #include <QEvent>
@@ -47,7 +48,7 @@ private:
 
 } // namespace
 
-void ScreenFit::apply(QWidget *window)
+void FitWindow::apply(QWidget *window)
 {
     const QScreen *screen = window->screen();
     if (!screen)
@@ -58,12 +59,12 @@ void ScreenFit::apply(QWidget *window)
                                ? QMargins(inside.left() - outside.left(), inside.top() - outside.top(),
                                           outside.right() - inside.right(), outside.bottom() - inside.bottom())
                                : TitleBar;
-    const QRect fitted = fit(inside, screen->availableGeometry(), frame);
+    const QRect fitted = ScreenFit::fit(inside, screen->availableGeometry(), frame);
     if (fitted != inside)
         window->setGeometry(fitted);
 }
 
-void ScreenFit::fitKeepingBottomRow(QWidget *window, QWidget *stretch)
+void FitWindow::keepingBottomRow(QWidget *window, QWidget *stretch)
 {
     new BottomRow(window, stretch);
     apply(window);

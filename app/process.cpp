@@ -1,5 +1,6 @@
 #include "app/process.h"
 
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -49,6 +50,16 @@ ProcessResult runProgram(const QString &program, const QStringList &args, int ti
     result.out = process.readAllStandardOutput();
     result.err = process.readAllStandardError();
     return result;
+}
+
+QString findProgram(const QString &program)
+{
+    if (program.isEmpty())
+        return QString();
+    if (!program.contains(QLatin1Char('/')))
+        return QStandardPaths::findExecutable(program);
+    const QFileInfo file(program);
+    return file.isFile() && file.isExecutable() ? file.absoluteFilePath() : QString();
 }
 
 bool programExists(const QString &program)

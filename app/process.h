@@ -28,6 +28,10 @@ struct ProcessResult {
 ProcessResult runProgram(const QString &program, const QStringList &args, int timeoutMs = Sys::CommandTimeoutMs,
                          const QByteArray &input = QByteArray());
 
+/// The file a program name would run: a name with a '/' is taken as a path, any other is looked up on the search
+/// path. Empty when there is no such executable file.
+QString findProgram(const QString &program);
+
 /// True when program is found on the search path.
 bool programExists(const QString &program);
 

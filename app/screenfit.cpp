@@ -16,3 +16,8 @@ QRect ScreenFit::fit(const QRect &wanted, const QRect &available, const QMargins
     result.moveTop(std::clamp(result.top(), room.top(), room.bottom() + 1 - result.height()));
     return result;
 }
+
+QRect ScreenFit::terminalGeometry(int desktopWidth, int desktopHeight)
+{
+    return QRect(desktopWidth / 2 - 296, desktopHeight / 2 - 210, 592, 496);
+}

@@ -4,8 +4,6 @@
 #include <QMargins>
 #include <QRect>
 
-class QWidget;
-
 /// Windows whose forms are larger than a small screen (a 1366 x 768 laptop) are made to fit it, so that no button
 /// lies below the screen's edge; on a large enough screen nothing changes.
 namespace ScreenFit {
@@ -15,15 +13,8 @@ namespace ScreenFit {
 /// A window that lies on the free area and whose size leaves room for the frame is returned unchanged.
 QRect fit(const QRect &wanted, const QRect &available, const QMargins &frame);
 
-// In the window library:
-
-/// Fits a top-level window to the free area of its screen (the frame's own size once it is known, else room for a
-/// title bar).
-void apply(QWidget *window);
-
-/// The main window's form places its widgets at fixed positions: when its height changes, stretch (the table)
-/// takes up the difference and every widget below it moves with the bottom edge. Then the window is fitted.
-void fitKeepingBottomRow(QWidget *window, QWidget *stretch);
+/// The terminal window's geometry on a desktop of the given size.
+QRect terminalGeometry(int desktopWidth, int desktopHeight);
 
 } // namespace ScreenFit
 

@@ -1,6 +1,7 @@
 #include "catalogue/cataloguecodec.h"
 
 #include <QDataStream>
+#include <QIODevice>
 
 namespace {
 

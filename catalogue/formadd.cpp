@@ -4,7 +4,7 @@
 #include <QIcon>
 
 #include "app/messagebox.h"
-#include "app/screenfit.h"
+#include "app/fitwindow.h"
 #include "app/syspaths.h"
 #include "catalogue/catalogueaccess.h"
 #include "mainwindow/formmain.h"
@@ -103,7 +103,7 @@ FormAdd::FormAdd(QWidget *parent) : QDialog(parent)
     connect(ButtonCancel, &QPushButton::clicked, this, &FormAdd::cancel);
     setWindowIcon(QIcon(QStringLiteral(":/images/install.png")));
     setWindowTitle(QString(25, QLatin1Char(' ')) + QStringLiteral("ДОБАВЛЕНИЕ НОВОЙ  ПРОГРАММЫ  В  СПИСОК"));
-    ScreenFit::apply(this);
+    FitWindow::apply(this);
 }
 
 bool FormAdd::saveFile()

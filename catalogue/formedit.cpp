@@ -4,7 +4,7 @@
 #include <QIcon>
 
 #include "app/messagebox.h"
-#include "app/screenfit.h"
+#include "app/fitwindow.h"
 #include "app/syspaths.h"
 #include "catalogue/catalogueaccess.h"
 #include "catalogue/formadd.h"
@@ -23,7 +23,7 @@ FormEdit::FormEdit(QWidget *parent) : QDialog(parent)
     connect(ButtonCancel, &QPushButton::clicked, this, &FormEdit::cancel);
     setWindowIcon(QIcon(QStringLiteral(":/images/install.png")));
     setWindowTitle(QString(29, QLatin1Char(' ')) + QStringLiteral("РЕДАКТИРОВАНИЕ ВЫБРАННОЙ  ПРОГРАММЫ"));
-    ScreenFit::apply(this);
+    FitWindow::apply(this);
 }
 
 bool FormEdit::saveFile()

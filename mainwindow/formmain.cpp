@@ -8,7 +8,7 @@
 #include "app/messagebox.h"
 #include "app/ownprocesses.h"
 #include "app/safefile.h"
-#include "app/screenfit.h"
+#include "app/fitwindow.h"
 #include "app/syspaths.h"
 
 namespace {
@@ -63,7 +63,7 @@ FormMain::FormMain(QWidget *parent) : QDialog(parent)
     loadFile();
     startFormMain();
     checkInstallProg();
-    ScreenFit::fitKeepingBottomRow(this, Table);
+    FitWindow::keepingBottomRow(this, Table);
     show();
 }
 

@@ -5,10 +5,11 @@
 #include <QScreen>
 
 #include "app/ownprocesses.h"
+#include "app/fitwindow.h"
 #include "app/screenfit.h"
 #include "app/syspaths.h"
 #include "mainwindow/formmain.h"
-#include "terminal/commandline.h"
+#include "terminal/terminaltexts.h"
 #include "terminal/termwidget.h"
 #include "terminal/termwidgetholder.h"
 #include "terminal/termwidgetimpl.h"
@@ -20,7 +21,7 @@ FormTerminal::FormTerminal(const TerminalCommand &command, QWidget *parent) : QW
     ButtonClose->setIcon(QIcon(QStringLiteral(":/images/cancel.png")));
     setWindowIcon(QIcon(QStringLiteral(":/images/install.png")));
     setWindowTitle(QString(31, QLatin1Char(' ')) + QStringLiteral("ТЕРМИНАЛ  ПРОГРАММЫ"));
-    header = CommandLine::header(command.shownText(), FormMain::instProg);
+    header = TerminalTexts::header(command.shownText(), FormMain::instProg);
     label->setText(header);
 
     connect(ButtonClose, &QPushButton::clicked, this, &FormTerminal::cancel);
@@ -42,12 +43,12 @@ FormTerminal::FormTerminal(const TerminalCommand &command, QWidget *parent) : QW
     if (terminal->getShellPID() <= 0) {
         // Nothing runs, so no end would ever come: the window says so and stays open until the user closes it.
         notStarted = true;
-        label->setText(CommandLine::failedHeader(command.shownText()));
+        label->setText(TerminalTexts::failedHeader(command.shownText()));
     }
 
     const QSize desktop = screen()->virtualSize(); // the whole desktop, as the desktop widget measured it
-    setGeometry(CommandLine::geometry(desktop.width(), desktop.height()));
-    ScreenFit::apply(this);
+    setGeometry(ScreenFit::terminalGeometry(desktop.width(), desktop.height()));
+    FitWindow::apply(this);
     show();
 }
 
@@ -71,7 +72,7 @@ void FormTerminal::cancel()
     // would die with the terminal, half configuring a package. The end is reported then, and the window closes.
     if (!aborting && OwnProcesses::terminate(QString::fromLatin1(Sys::AptGet)) > 0) {
         aborting = true;
-        label->setText(header + CommandLine::finishingNote());
+        label->setText(header + TerminalTexts::finishingNote());
     }
 }
 
@@ -81,7 +82,7 @@ void FormTerminal::closeEvent(QCloseEvent *event)
     // only this terminal can answer, and a hidden question would stall the run for good.
     if (!commandOver && !notStarted) {
         event->ignore();
-        label->setText(header + (aborting ? CommandLine::finishingNote() : CommandLine::stillRunningNote()));
+        label->setText(header + (aborting ? TerminalTexts::finishingNote() : TerminalTexts::stillRunningNote()));
         return;
     }
     event->accept();

@@ -1,6 +1,6 @@
 #include "terminal/termwidgetimpl.h"
 
-#include "terminal/commandline.h"
+#include "app/process.h"
 
 TermWidgetImpl::TermWidgetImpl(const TerminalCommand &command, QWidget *parent) : QTermWidget(0, parent)
 {
@@ -14,7 +14,7 @@ TermWidgetImpl::TermWidgetImpl(const TerminalCommand &command, QWidget *parent) 
     const QString &program = command.program;
     // The emulator runs an interactive shell in place of an empty or missing program; a command that cannot run is
     // therefore not started at all, and the window reports it (no shell process means no pid).
-    if (CommandLine::findProgram(program).isEmpty())
+    if (findProgram(program).isEmpty())
         return;
     setShellProgram(program);
     if (!command.args.isEmpty())

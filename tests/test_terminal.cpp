@@ -6,7 +6,7 @@
 #include "tests/support/support.h"
 
 #include "mainwindow/aptcommands.h"
-#include "terminal/commandline.h"
+#include "terminal/terminaltexts.h"
 #include "terminal/formterminal.h"
 #include "terminal/termwidget.h"
 #include "terminal/termwidgetholder.h"
@@ -90,7 +90,7 @@ private slots:
         QSignalSpy closed(w.data(), &FormTerminal::closeTerminal);
         const pid_t own = shellPid(w);
         const QString header = w->label->text();
-        QCOMPARE(header == CommandLine::failedHeader(command.shownText()), own == 0);
+        QCOMPARE(header == TerminalTexts::failedHeader(command.shownText()), own == 0);
         QTest::qWait(own ? 0 : 300); // one that could not start waits
         QVERIFY(how == "end" || (w->isVisible() && closed.isEmpty()));
         QTRY_VERIFY(!fetch<bool>("exitOnTerm") || QFile::exists("/tmp/zv-ready")); // its trap is set
@@ -102,7 +102,7 @@ private slots:
         QTest::qWait(200);
         QCOMPARE(closed.count(), int(ended));
         QCOMPARE(ended ? Support::readAll(QString("/proc/%1/comm").arg(own)) != "apt-get\n" : ::kill(own, 0) == 0, true);
-        QCOMPARE(w ? w->label->text() : header, header + (w && how == "close" ? CommandLine::stillRunningNote() : QString()));
+        QCOMPARE(w ? w->label->text() : header, header + (w && how == "close" ? TerminalTexts::stillRunningNote() : QString()));
         QCOMPARE(Support::readAll("/tmp/zv-r/status"), QByteArray(fetch<bool>("exitOnTerm") ? "100\n" : "<unreadable>")); // for the refresh's judge
         if (how == "end")
             QCOMPARE(QString::fromUtf8(Support::readAll("/tmp/zv-args.txt")), (QStringList(QString::number(command.args.size())) + command.args).join('\n') + '\n');
