@@ -122,6 +122,7 @@ private:
     QMap<QString, QString> checkFailures; // every package that cannot be installed, with apt's reason
     QString checkErrors;         // the error lines of this check, for its summary
     QVector<CheckReport::Added> addedToSystem; // the PPAs, keys and sources lines this check added
+    Workflow::RepoPlan repoPlan;         // the plan of the repository step that runs (the table as it stood then)
     QMap<QString, QString> keyFiles;     // key URL -> the file it is stored in, this check
     QMap<QString, QString> keyFailures;  // key URL -> why it was not stored
     QMap<QString, QString> repoFailures; // package -> why its row's repository was not added

@@ -20,10 +20,10 @@ void FormMain::prepareRepositoryData(QString Workflow::RepoRow::*field, const QS
                                      void (FormMain::*add)(QString))
 {
     // Each step reads the table as it stands when the step runs.
-    const Workflow::RepoPlan plan = Workflow::planRepositories(tableEntries(), rowStates());
-    needUpdate = needUpdate || plan.needUpdate;
+    repoPlan = Workflow::planRepositories(tableEntries(), rowStates());
+    needUpdate = needUpdate || repoPlan.needUpdate;
     QStringList done;
-    for (const Workflow::RepoRow &row : plan.rows) {
+    for (const Workflow::RepoRow &row : repoPlan.rows) {
         const QString value = row.*field;
         if (value.isEmpty())
             continue;
@@ -123,7 +123,7 @@ void FormMain::addDataKey(QString keyUrl)
 {
     // A key for a row's own sources line vouches for that repository alone (the line names it in signed-by); any
     // other key goes where apt trusts it for every repository.
-    const bool forLine = Workflow::planRepositories(tableEntries(), rowStates()).keyForLine(keyUrl);
+    const bool forLine = repoPlan.keyForLine(keyUrl);
     const SigningKeys::Stored stored =
         SigningKeys::fetch(keyUrl, QString::fromLatin1(forLine ? Sys::KeyringsDir : Sys::TrustedKeysDir));
     if (!stored.failure.isEmpty()) {
@@ -146,12 +146,11 @@ void FormMain::addAptSources(QString line)
         return;
     }
     // The row's key, where it has one: stored, it is named in the line; not stored, the line is not written.
-    const Workflow::RepoPlan plan = Workflow::planRepositories(tableEntries(), rowStates());
-    const QString key = plan.keyOf(line);
+    const QString key = repoPlan.keyOf(line);
     if (!key.isEmpty() && !keyFiles.contains(key)) {
         const QString why = QStringLiteral("не добавлен ключ ") + key +
                             (keyFailures.contains(key) ? QStringLiteral(": ") + keyFailures.value(key) : QString());
-        for (const QString &package : plan.packagesOf(line))
+        for (const QString &package : repoPlan.packagesOf(line))
             repoFailures.insert(package, QStringLiteral("E: ") + why);
         writeLog(QStringLiteral("Не добавлен репозиторий ") + line + QStringLiteral(": ") + why);
         return;

@@ -5,6 +5,11 @@
 #include "app/syspaths.h"
 #include "catalogue/fieldrules.h"
 
+namespace {
+// What apt says on standard error during a refresh is a few lines per repository; a flood is read no further.
+constexpr qint64 ErrorsReadMax = 1024 * 1024;
+} // namespace
+
 QStringList Workflow::markedPackages(const QVector<CatalogueEntry> &entries, const QVector<RowState> &states)
 {
     QStringList names;
@@ -48,7 +53,7 @@ Workflow::Refresh Workflow::readRefresh(const QString &folder)
         refresh.status = value;
     QFile errors(folder + QLatin1Char('/') + QLatin1String(Sys::RefreshErrorsName));
     if (errors.open(QIODevice::ReadOnly))
-        refresh.errors = errors.read(Sys::KeyMaxBytes);
+        refresh.errors = errors.read(ErrorsReadMax);
     return refresh;
 }
 
