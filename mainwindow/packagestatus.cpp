@@ -116,11 +116,17 @@ bool PackageStatus::queryInstalled(const QStringList &names, QSet<QString> *foun
             *why = QString::fromLatin1(Sys::DpkgQuery) + QStringLiteral(": ") + query.failure();
         return false;
     }
-    const QSet<QString> installed = installedIn(query.out);
+    *found = installedAmong(names, installedIn(query.out));
+    return true;
+}
+
+QSet<QString> PackageStatus::installedAmong(const QStringList &names, const QSet<QString> &installed)
+{
+    QSet<QString> found;
     for (const QString &name : names)
         if (isDpkgName(name) && installed.contains(stanzaKey(name)))
-            found->insert(name);
-    return true;
+            found.insert(name);
+    return found;
 }
 
 bool PackageStatus::isInstalled(const QString &statusText) { return statusText == QLatin1String(InstalledText); }

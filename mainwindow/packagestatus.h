@@ -20,8 +20,11 @@ QSet<QString> installedIn(const QByteArray &dpkgOutput);
 /// InstalledText when any stanza is installed, otherwise the Status lines found (each with its line break).
 QString statusText(const QByteArray &dpkgOutput);
 
-/// Which of names are installed, from one query of every package dpkg knows; the package part of a name is found
-/// whatever its letter case, as dpkg -s finds it. False (with *why) when dpkg could not be asked: then nothing is
+/// Which of names installedIn lists: the package part of a name is found whatever its letter case, as dpkg -s
+/// finds it; the architecture after a colon only as written.
+QSet<QString> installedAmong(const QStringList &names, const QSet<QString> &installed);
+
+/// Which of names are installed (installedAmong), from one query of every package dpkg knows. False (with *why) when dpkg could not be asked: then nothing is
 /// known to be installed.
 bool queryInstalled(const QStringList &names, QSet<QString> *installed, QString *why = nullptr);
 

@@ -137,25 +137,30 @@ private slots:
         QTEST(FieldRules::isDpkgName(field), "dpkg");
     }
 
-    void installedPerStanza_data()
+    // Which catalogue names are installed: the package in any letter case, the architecture as written; a held
+    // package is installed, a half-configured one is not.
+    void installed_data()
     {
         QTest::addColumn<QByteArray>("output");
-        QTest::addColumn<QStringList>("installed");
+        QTest::addColumn<QStringList>("found"); // of: vim, VIM, vim:amd64, vim:AMD64, zv, zv:i386
         const char *conf = "deinstall ok config-files", *ok = "install ok installed";
-        QTest::newRow("no blank line at the end") << stanza("vim", ok).chopped(2) << QStringList{"vim", "vim:amd64"};
+        const QStringList vim{"VIM", "vim", "vim:amd64"};
+        QTest::newRow("no blank line at the end") << stanza("vim", ok).chopped(2) << vim;
+        QTest::newRow("held at its version") << stanza("vim", "hold ok installed") << vim;
         QTest::newRow("foreign architecture") << stanza("zv", conf) + stanza("zv", ok, "i386") << QStringList{"zv", "zv:i386"};
         QTest::newRow("neither architecture")
             << stanza("zv", conf) + stanza("zv", "install ok half-configured", "i386") << QStringList();
         QTest::newRow("reinstallation required") << stanza("vim", "install reinstreq installed") << QStringList();
     }
-    void installedPerStanza()
+    void installed()
     {
         QFETCH(QByteArray, output);
-        QFETCH(QStringList, installed);
-        QStringList got = PackageStatus::installedIn(output).values();
+        QFETCH(QStringList, found);
+        const QStringList names{"vim", "VIM", "vim:amd64", "vim:AMD64", "zv", "zv:i386"};
+        QStringList got = PackageStatus::installedAmong(names, PackageStatus::installedIn(output)).values();
         got.sort();
-        QCOMPARE(got, installed);
-        QCOMPARE(PackageStatus::statusText(output) == PackageStatus::InstalledText, !installed.isEmpty());
+        QCOMPARE(got, found);
+        QCOMPARE(PackageStatus::statusText(output) == PackageStatus::InstalledText, !found.isEmpty());
     }
 
     // A click on the check box moves only between marked and unmarked; the look follows the state.
@@ -457,28 +462,33 @@ private slots:
         QTEST(AptCommands::failureReason(result), "toolReason");
     }
 
-    // The summary names what this check added when the refresh failed, or when it could not fetch an added repository.
+    // The summary names what this check added when the refresh failed, or when it could not fetch an added repository;
+    // the refresh's end is read from the files its script left (none, or no number: it never ended).
     void refreshNote_data()
     {
-        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("status"); // the status file's content; "-": no such file
         QTest::addColumn<QByteArray>("errors");
         QTest::addColumn<QStringList>("named");
         const QByteArray fetchFailed = "W: Failed to fetch https://b.example/debian/dists/x/InRelease  403\n";
-        QTest::newRow("failed: all named") << 100 << QByteArray() << QStringList{"код 100", " A\n", " B\n"};
-        QTest::newRow("never ended") << -1 << QByteArray() << QStringList{"не завершилось", " A\n", " B\n"};
-        QTest::newRow("exit 0, one not fetched") << 0 << "W: Failed to fetch https://a.example/x\n" + fetchFailed
+        QTest::newRow("failed: all named") << QByteArray("100\n") << QByteArray() << QStringList{"код 100", " A\n", " B\n"};
+        QTest::newRow("never ended") << QByteArray("-") << QByteArray() << QStringList{"не завершилось", " A\n", " B\n"};
+        QTest::newRow("no number") << QByteArray("\n") << QByteArray() << QStringList{"не завершилось", " A\n", " B\n"};
+        QTest::newRow("exit 0, one not fetched") << QByteArray("0") << "W: Failed to fetch https://a.example/x\n" + fetchFailed
                                                  << QStringList{"не смогло загрузить", " B\n"};
-        QTest::newRow("exit 0, an unsigned one") << 0 << QByteArray("E: The repository 'https://b.example/debian x "
+        QTest::newRow("exit 0, an unsigned one") << QByteArray("0\n") << QByteArray("E: The repository 'https://b.example/debian x "
                                                                     "InRelease' is not signed.\n")
                                                  << QStringList{"не смогло загрузить", " B\n"};
-        QTest::newRow("exit 0, its address in a note only") << 0 << QByteArray("N: see https://b.example/debian\n")
+        QTest::newRow("exit 0, its address in a note only") << QByteArray("0\n") << QByteArray("N: see https://b.example/debian\n")
                                                             << QStringList();
     }
     void refreshNote()
     {
+        QFETCH(QByteArray, status);
         QFETCH(QStringList, named);
-        const QString note = CheckReport::refreshNote({fetch<int>("status"), fetch<QByteArray>("errors")},
-                                                      {{"A", {}}, {"B", {"https://b.example/debian"}}});
+        const QString folder = dir.filePath(QTest::currentDataTag());
+        QVERIFY(QDir().mkpath(folder) && Support::writeFile(folder + "/errors", fetch<QByteArray>("errors")));
+        QVERIFY(status == "-" || Support::writeFile(folder + "/status", status));
+        const QString note = CheckReport::refreshNote(Workflow::readRefresh(folder), {{"A", {}}, {"B", {"https://b.example/debian"}}});
         QCOMPARE(note.isEmpty(), named.isEmpty());
         for (const QString &part : named)
             QVERIFY2(note.contains(part), qPrintable(note));
