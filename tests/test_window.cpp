@@ -1,22 +1,86 @@
-// The main window and the entry dialogs in the sandbox, with boxes that really run: start-up, the check box, adding,
-// editing and deleting through the buttons (on a read-only and on a full file system too, and with a damaged
-// catalogue, which is never written), a title's markup shown as text, a screen lower than the window, the way out.
+// The windows in the sandbox, with boxes that really run. The start window's checks with the real sed, pidof and
+// package locks, the chain that hands over to the main window, the lock file in /tmp and a second start. The main
+// window: start-up, the check box, adding, editing and deleting through the buttons (on a read-only and on a full
+// file system too, and with a damaged catalogue, which is never written), a screen lower than the window, the way out.
 #include <QScreen>
-#include <QTextDocument>
 
 #include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "tests/support/support.h"
 
+#include "app/formstart.h"
 #include "app/messagebox.h"
 #include "app/ownprocesses.h"
+#include "app/timing.h"
 #include "catalogue/formadd.h"
 #include "catalogue/formedit.h"
 #include "mainwindow/formmain.h"
 
+using Support::logMessages;
+
 namespace {
 
 const QString Catalogue = QString::fromLatin1(Sys::CatalogueFile);
+const QString LockFile = Sys::LockFile, LogFile = Sys::LogFile, SourcesList = Sys::SourcesList;
+const QString DpkgLock = Sys::DpkgLock, AptLock = Sys::AptListsLock, InstanceLock = Sys::InstanceLockFile;
+const QString Installed = "ПО уже установлено", Marked = "ПО отмечено для установки";
+// sources.list before the partner step, and after it: sed takes the leading mark off partner lines only.
+const QByteArray Kept = "deb http://a/ main\n# deb http://a/ universe\n# debian partner\n#deb http://a/ partner\n";
+const QByteArray Sources = Kept + "# deb http://a/ partner # deb http://b/ partner\n# deb-src http://a/ partner\n";
+const QByteArray Enabled = Kept + "deb http://a/ partner # deb http://b/ partner\ndeb-src http://a/ partner\n";
+
+// This test's binary under the program's name, for pidof; it holds an fcntl lock on a file, as dpkg and apt do.
+struct Namesake : QProcess {
+    explicit Namesake(const QString &lock)
+    {
+        QFile::copy(QCoreApplication::applicationFilePath(), "/tmp/zaviron");
+        start("/tmp/zaviron", {"--hold", lock});
+        QVERIFY(waitForReadyRead(10000) && readAllStandardOutput() == "ready\n");
+    }
+    ~Namesake() override { kill(), waitForFinished(); }
+};
+
+// One step of a start window whose own chain is armed far ahead: the lines the step logs.
+QStringList runStep(void (FormStart::*step)())
+{
+    Timing::setScale(1000);
+    FormStart start;
+    SafeFile::remove(LogFile);
+    (start.*step)();
+    return logMessages();
+}
+
+// The whole chain, with short delays, in the application's loop that ends when the last window closes, as in the
+// program. For every main window that opens: the log and the status column at that moment; then it is closed.
+QStringList runChain()
+{
+    QStringList seen;
+    Timing::setScale(0.01);
+    FormStart start;
+    start.show();
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto *main = qobject_cast<FormMain *>(QApplication::activeModalWidget());
+        if (!main || main->property("zv-seen").toBool())
+            return;
+        main->setProperty("zv-seen", true);
+        seen += logMessages();
+        for (int row = 0; row < main->Table->rowCount(); ++row)
+            seen << (main->Table->item(row, 4) ? main->Table->item(row, 4)->text() : QString());
+        const bool startHidden = !start.isVisible();
+        QTest::qWait(300); // the quit asked for when the start window closed must not end the main window
+        if (!startHidden || !main->isVisible())
+            seen << "<not handed over>";
+        main->close();
+    });
+    poll.start(5);
+    QTimer::singleShot(30000, &start, [] { QApplication::closeAllWindows(); }); // should the run hang
+    QApplication::exec();
+    return seen;
+}
+
 
 Entries entries(int n) // long descriptions: three entries take just over 8 KiB
 {
@@ -53,15 +117,6 @@ template <class T> struct Watch {
     QTimer timer;
 };
 
-// A text as its label shows it to the user: rich text rendered, plain text as it stands.
-QString shown(const QString &text, Qt::TextFormat format)
-{
-    QTextDocument document;
-    document.setHtml(text);
-    const bool rich = format == Qt::RichText || (format == Qt::AutoText && Qt::mightBeRichText(text));
-    return rich ? document.toPlainText() : text;
-}
-
 } // namespace
 
 class TestWindow : public QObject
@@ -69,22 +124,17 @@ class TestWindow : public QObject
     Q_OBJECT
 
     Support::WorkDir dir;
-    QStringList boxes;           // text and informative text of every box shown
-    int answer = Qt::Key_Escape; // to the next box: a button clicked or a key pressed
+    Support::Boxes boxes;
 
 private slots:
-    void initTestCase()
+    void initTestCase() { QVERIFY2(qEnvironmentVariableIsSet("ZAVIRON_SANDBOX"), "this suite touches system paths: run it sandboxed"); }
+
+    // Each case starts from commented partner lines and package lock files, without log or lock file.
+    void init()
     {
-        QVERIFY2(qEnvironmentVariableIsSet("ZAVIRON_SANDBOX"), "this suite touches system paths: run it sandboxed");
-        MessageBoxes::setAnswerer([this](QMessageBox *box) {
-            boxes << shown(box->text(), box->textFormat()) + '|' + shown(box->informativeText(), Qt::AutoText);
-            QTimer::singleShot(0, box, [this, box] { // the box really runs
-                if (QAbstractButton *b = box->button(QMessageBox::StandardButton(answer)))
-                    return b->click();
-                QTest::keyClick(box, answer >= Qt::Key_Escape ? Qt::Key(answer) : Qt::Key_Escape); // a box without it
-            });
-            return box->exec();
-        });
+        QVERIFY(SafeFile::remove(LogFile) && SafeFile::remove(LockFile));
+        QVERIFY(SafeFile::write(SourcesList, Sources, SafeFile::Truncate));
+        QVERIFY(SafeFile::write(DpkgLock, "", SafeFile::Truncate) && SafeFile::write(AptLock, "", SafeFile::Truncate));
     }
 
     void cleanup()
@@ -93,8 +143,7 @@ private slots:
         for (QWidget *w : QApplication::topLevelWidgets())
             if (w->isVisible() && ++open)
                 w->close();
-        boxes.clear();
-        answer = Qt::Key_Escape;
+        boxes.shown.clear();
         QDir::setCurrent(dir.path());
         QCOMPARE(open, 0);
     }
@@ -105,8 +154,8 @@ private slots:
     {
         QVERIFY(dir.writeCatalogue({Support::entry("A", "gdm3-"), Support::entry("B", "/tmp/<b>x.deb"), Support::entry("C", "zv-absent")}));
         FormMain w;
-        QCOMPARE(boxes.size(), 1); // one box names them all, as written
-        QVERIFY2(boxes.at(0).contains("программ: gdm3-, /tmp/<b>x.deb. Это"), qPrintable(boxes.at(0)));
+        QCOMPARE(boxes.shown.size(), 1); // one box names them all, as written
+        QVERIFY2(boxes.shown.at(0).contains("программ: gdm3-, /tmp/<b>x.deb. Это"), qPrintable(boxes.shown.at(0)));
         QVERIFY(w.isVisible() && !w.ButtonOK->isEnabled() && w.ButtonCheck->isEnabled());
         QCOMPARE(w.installLabel->text(), QStringLiteral("Выполнена проверка статуса всех программ из базы (dataSoftware.db)."));
         QVERIFY(w.rowState(0) == RowState::NotInstallable && w.rowState(1) == RowState::NotInstallable);
@@ -165,7 +214,7 @@ private slots:
         QScopedPointer<FormMain> first(new FormMain());
         first->Table->setCurrentCell(0, ColTitle);
         const int rows = first->Table->rowCount();
-        boxes.clear(); // a damaged catalogue's last entry has no package name: the window has said so
+        boxes.shown.clear(); // a damaged catalogue's last entry has no package name: the window has said so
         const QStringList typed = {" ", " и ещё", "zv", "ppa:owner/archive", "http://keys.test/k.asc",
                                    " deb http://repo.test/ stable main "};
         QString hint;
@@ -191,7 +240,7 @@ private slots:
         };
         Watch<FormAdd> add(act);
         Watch<FormEdit> change(act);
-        answer = action == "delete-return" ? int(Qt::Key_Return) : int(QMessageBox::Yes);
+        boxes.answer = action == "delete-return" ? int(Qt::Key_Return) : int(QMessageBox::Yes);
         const QByteArray before = trouble == "damaged later" ? spoilt : Support::readAll(Catalogue);
         (edit ? first->ButtonEdit : action.startsWith("delete") ? first->ButtonDelete : first->ButtonAdd)->click();
         QCOMPARE(change.seen, edit && opens);
@@ -211,9 +260,9 @@ private slots:
         QCOMPARE(left, opens && !trouble.isEmpty() ? changed : QStringList());
         QCOMPARE(first->Table->rowCount(), rows - int(action == "delete" && trouble.isEmpty()));
         QFETCH(QStringList, boxes);
-        QCOMPARE(this->boxes.size(), boxes.size());
+        QCOMPARE(this->boxes.shown.size(), boxes.size());
         for (int i = 0; i < boxes.size(); ++i)
-            QVERIFY2(this->boxes.at(i).contains(boxes.at(i)), qPrintable(this->boxes.at(i)));
+            QVERIFY2(this->boxes.shown.at(i).contains(boxes.at(i)), qPrintable(this->boxes.shown.at(i)));
         if (first->isVisible())
             first->close();
     }
@@ -266,7 +315,106 @@ private slots:
         QCOMPARE(::kill(pid_t(outside), 0), 0);            // still running
         ::kill(pid_t(outside), SIGTERM);
     }
+
+    // The network check reads the links as they are at the time: the rows run in order in this process's network
+    // namespace, each adding to what the one before set up. With a link up the chain hands over to the main
+    // window, without one it stops.
+    void startChain_data()
+    {
+        QTest::addColumn<QString>("commands"); // for ip, ';' between them
+        QTest::addColumn<bool>("online");
+        QTest::newRow("no link") << "" << false;
+        QTest::newRow("the loopback up") << "link set lo up" << false;
+        QTest::newRow("a link with its link-local address alone")
+            << "link add zv0 type veth peer name zv1;link set zv0 up;link set zv1 up" << false;
+        QTest::newRow("an address on it") << "addr add 192.0.2.1/24 dev zv0" << true;
+    }
+    void startChain()
+    {
+        QFETCH(QString, commands);
+        QFETCH(bool, online);
+        for (const QString &command : commands.split(';', Qt::SkipEmptyParts))
+            QCOMPARE(runProgram("ip", command.split(' ')).exitCode, 0);
+        CatalogueAccess::write(Sys::CatalogueFile, {CatalogueEntry::fromFields({"Bash", "оболочка", "bash"}),
+                                                      CatalogueEntry::fromFields({"Нет", "тест", "zv-missing"})});
+        const QStringList seen = runChain();
+        if (!online) {
+            QCOMPARE(seen, QStringList());
+            QCOMPARE(boxes.shown.size(), 1);
+            QCOMPARE(boxes.shown.at(0).section('|', 0, 0), QStringLiteral("  Отсутствует подключение к Интернету. Запуск программы будет прерван."));
+            QCOMPARE(logMessages(), QStringList{"Запуск программы"});
+            QVERIFY(SafeFile::exists(DpkgLock) && SafeFile::exists(AptLock) && !SafeFile::exists(LockFile));
+            QCOMPARE(Support::readAll(SourcesList), Sources);
+            return;
+        }
+        QCOMPARE(seen, (QStringList{"Запуск программы", "Подключение к Интернету - есть",
+                                    "Блокировка " + DpkgLock + " свободна", "Блокировка " + AptLock + " свободна",
+                                    "Подключен партнер-репозиторий", "Создан lock-файл", "Проверки завершены", Installed, Marked}));
+        QCOMPARE(boxes.shown, QStringList());
+        QCOMPARE(Support::readAll(SourcesList), Enabled);
+        // The package locks stay; the lock file is gone: the main window's way out removes it.
+        QVERIFY(SafeFile::exists(DpkgLock) && SafeFile::exists(AptLock) && !SafeFile::exists(LockFile));
+    }
+    // Only the flock keeps a second start out. While it is free (or this process's), whatever lies at the lock file's
+    // name in /tmp is stale, whoever put it there: it gives way (a link itself, never its target) to a plain file of
+    // root's holding what pidof says. While it is held, a second start is refused and leaves that file alone, and so
+    // it is with the flock's file unusable. Package locks are only looked at: held and by whom, missing (free: chain).
+    void instanceLock_data()
+    {
+        QTest::addColumn<bool>("link"); // at the lock file's name: a link to a file of root's, or a file of nobody's
+        QTest::addColumn<QString>("box"); // what a second start then shows; none: only this process starts
+        QTest::newRow("file put there by nobody") << false << "";
+        QTest::newRow("link to a file of root") << true << "";
+        QTest::newRow("lock held by this instance") << false << "  Уже запущен один экземпляр программы. Закройте "
+                                                                "запущенную программу и запустите программу снова.";
+        QTest::newRow("a folder at the flock's name") << false // the last row: this process's flock is on a removed file
+            << "  Не удалось проверить, не запущена ли программа уже: блокировка не получена (" + InstanceLock +
+                   ": Is a directory). Запуск программы прерван.";
+    }
+    void instanceLock()
+    {
+        QFETCH(bool, link);
+        QFETCH(QString, box);
+        QVERIFY(Support::writeFile("/etc/zv-root", "keep me\n"));
+        QVERIFY(link ? QFile::link("/etc/zv-root", LockFile) : QFile::copy("/etc/zv-root", LockFile) && ::chown(Sys::LockFile, 65534, 65534) == 0);
+        Namesake named(DpkgLock);
+        QCOMPARE(runStep(&FormStart::checkFileName),
+                 QStringList{"Устаревший lock-файл " + LockFile + " заменён: запущенной программы нет"});
+        QVERIFY(SafeFile::remove(AptLock));
+        QCOMPARE(runStep(&FormStart::deleteAptLock), (QStringList{"Блокировка " + DpkgLock + " занята процессом " +
+            QString::number(named.processId()) + " (zaviron)", "Блокировка " + AptLock + " свободна (файла нет)"}));
+        QVERIFY(!box.contains(InstanceLock) || (QFile::remove(InstanceLock) && QDir().mkdir(InstanceLock)));
+        QProcess again; // a second start (main: --start) prints the text of every box it shows
+        if (!box.isEmpty())
+            again.start(QCoreApplication::applicationFilePath(), {"--start"});
+        again.waitForFinished(20000);
+        QCOMPARE(QString(again.readAllStandardOutput()), box.isEmpty() ? box : box + '\n');
+        QCOMPARE(boxes.shown, QStringList());
+        QCOMPARE(QFileInfo(LockFile).isSymLink() || QFileInfo(LockFile).ownerId() != 0, false);
+        QCOMPARE(Support::readAll(LockFile) + Support::readAll("/etc/zv-root"),
+                 QByteArray::number(named.processId()) + "\nkeep me\n");
+        QCOMPARE(SafeFile::exists(DpkgLock), true);
+    }
 };
 
-QTEST_MAIN(TestWindow)
+int main(int argc, char **argv)
+{
+    if (argc == 3 && qstrcmp(argv[1], "--hold") == 0) { // a namesake: holds the lock until it is killed
+        struct flock lock = {F_WRLCK, SEEK_SET, 0, 0, 0};
+        ::dprintf(1, "%s\n", ::fcntl(::open(argv[2], O_RDWR), F_SETLK, &lock) == 0 ? "ready" : "failed");
+        return ::pause();
+    }
+    QApplication app(argc, argv);
+    if (argc == 2 && qstrcmp(argv[1], "--start") == 0) {
+        Timing::setScale(0.01);
+        MessageBoxes::setAnswerer([](QMessageBox *box) { return ::printf("%s\n", qPrintable(box->text())), 0; });
+        FormStart start;
+        start.show();
+        QTimer::singleShot(15000, [] { QApplication::closeAllWindows(); });
+        return QApplication::exec();
+    }
+    TestWindow suite;
+    return QTest::qExec(&suite, argc, argv);
+}
+
 #include "test_window.moc"

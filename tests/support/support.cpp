@@ -1,5 +1,8 @@
 #include "tests/support/support.h"
 
+#include <QAbstractButton>
+#include <QTextDocument>
+
 #include "app/messagebox.h"
 
 QByteArray Support::readAll(const QString &path)
@@ -57,13 +60,27 @@ bool Support::WorkDir::writeCatalogue(const Entries &entries) const
     return CatalogueAccess::write(dir.path() + QStringLiteral("/dataSoftware.db"), entries);
 }
 
+namespace {
+// A text as its label shows it to the user: rich text rendered, plain text as it stands.
+QString asShown(const QString &text, Qt::TextFormat format)
+{
+    QTextDocument document;
+    document.setHtml(text);
+    const bool rich = format == Qt::RichText || (format == Qt::AutoText && Qt::mightBeRichText(text));
+    return rich ? document.toPlainText() : text;
+}
+} // namespace
+
 Support::Boxes::Boxes()
 {
     MessageBoxes::setAnswerer([this](QMessageBox *box) {
-        shown << box->text() + QLatin1Char('|') + box->informativeText();
-        if (box->standardButtons() & QMessageBox::Yes)
-            return int(answerYes ? QMessageBox::Yes : QMessageBox::No);
-        return int(QMessageBox::Close);
+        shown << asShown(box->text(), box->textFormat()) + QLatin1Char('|') + asShown(box->informativeText(), Qt::AutoText);
+        QTimer::singleShot(0, box, [this, box] {
+            if (QAbstractButton *button = box->button(QMessageBox::StandardButton(answer)))
+                return button->click();
+            QTest::keyClick(box, answer >= Qt::Key_Escape ? Qt::Key(answer) : Qt::Key_Escape);
+        });
+        return box->exec();
     });
 }
 

@@ -43,15 +43,16 @@ private:
     QString previous;
 };
 
-/// While it lives, answers every message box at once: records "text|informative", answers Yes-No boxes with
-/// answerYes and every other box with Close.
+/// While it lives, every message box really runs and is answered at once: its text and informative text as the
+/// user reads them ("text|informative") go to shown; the answer is that button of the box, or else that key (a box
+/// without the button: Escape).
 class Boxes
 {
 public:
     Boxes();
     ~Boxes();
     QStringList shown;
-    bool answerYes = true;
+    int answer = QMessageBox::Yes;
 };
 
 } // namespace Support
