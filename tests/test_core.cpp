@@ -114,29 +114,6 @@ private slots:
         QVERIFY(!QFileInfo("/etc/zv-nowhere").exists() && !QFileInfo(work.path() + "/link").isSymLink());
     }
 
-    void packageField_data()
-    {
-        QTest::addColumn<QString>("field");
-        QTest::addColumn<bool>("valid"); // a package name: the only field a row may mark, simulate and install
-        QTest::addColumn<bool>("dpkg");  // dpkg's own syntax, checked before any query
-        QTest::newRow("name and architecture") << "libstdc++6:i386" << true << true;
-        QTest::newRow("capitals, as dpkg ignores case") << "VLC" << true << true;
-        QTest::newRow("a trailing plus is a real name") << "g++" << true << true;
-        QTest::newRow("two names") << "gimp inkscape" << false << false;
-        QTest::newRow("empty") << "" << false << false;
-        QTest::newRow("apt: a trailing minus removes") << "gdm3-" << false << true;
-        QTest::newRow("apt: a local file") << "/tmp/x.deb" << false << false;
-        QTest::newRow("apt: a pattern") << "?installed" << false << false;
-        QTest::newRow("shell without blanks") << "x;touch${IFS}/tmp/m" << false << false;
-        QTest::newRow("option") << "--admindir=/tmp" << false << false;
-    }
-    void packageField()
-    {
-        QFETCH(QString, field);
-        QTEST(FieldRules::isPackageName(field), "valid");
-        QTEST(FieldRules::isDpkgName(field), "dpkg");
-    }
-
     // Which catalogue names are installed: the package in any letter case, the architecture as written; a held
     // package is installed, a half-configured one is not.
     void installed_data()
@@ -297,12 +274,20 @@ private slots:
         QCOMPARE(SourcesList::addEntry(once.content, line).content, expected); // a later check writes no copy
     }
 
-    // What a field may hold before it reaches apt-add-repository, curl or sources.list.
+    // What a field may hold before it reaches dpkg, apt-get, apt-add-repository, curl or sources.list. Only a
+    // package name may be marked, simulated and installed; dpkg's own syntax is checked before any query.
     void fieldRules_data()
     {
         QTest::addColumn<QString>("rule");
         QTest::addColumn<QString>("field");
         QTest::addColumn<bool>("rejected");
+        for (const char *name : {"libstdc++6:i386", "VLC", "g++"}) // architecture; dpkg ignores case; a real name
+            QTest::addRow("name %s", name) << "name" << name << false;
+        for (const char *name : {"gimp inkscape", "", "gdm3-", "/tmp/x.deb", "?installed", "x;touch${IFS}/tmp/m", "--admindir=/tmp"})
+            QTest::addRow("not a name: %s", name) << "name" << name << true; // a trailing minus removes; a file, a pattern
+        QTest::newRow("dpkg: a trailing minus") << "dpkg" << "gdm3-" << false;
+        QTest::newRow("dpkg: a file") << "dpkg" << "/tmp/x.deb" << true;
+        QTest::newRow("dpkg: an option") << "dpkg" << "--admindir=/tmp" << true;
         QTest::newRow("entry, leading blank") << "entry" << " deb http://a/ x main" << false;
         QTest::newRow("entry, options with blanks") << "entry" << "deb-src [ arch=amd64 signed-by=/k.gpg ] https://a/ x main c" << false;
         QTest::newRow("entry, flat repository") << "entry" << "deb file:/srv/repo ./" << false;
@@ -332,9 +317,10 @@ private slots:
     {
         QFETCH(QString, rule);
         QFETCH(QString, field);
-        const QString problem = rule == "entry" ? FieldRules::sourcesEntryProblem(field)
-                                : rule == "ppa" ? FieldRules::ppaProblem(field) : FieldRules::keyUrlProblem(field);
-        QTEST(!problem.isEmpty(), "rejected");
+        const bool rejected = rule == "name" ? !FieldRules::isPackageName(field) : rule == "dpkg" ? !FieldRules::isDpkgName(field)
+                            : rule == "entry" ? !FieldRules::sourcesEntryProblem(field).isEmpty()
+                            : rule == "ppa" ? !FieldRules::ppaProblem(field).isEmpty() : !FieldRules::keyUrlProblem(field).isEmpty();
+        QTEST(rejected, "rejected");
     }
 
     // The key a row fetches vouches for its own line alone; a line that names its keyring keeps it.
@@ -355,34 +341,47 @@ private slots:
         QCOMPARE(SourcesList::uriOf(expected), QStringLiteral("http://a/"));
     }
 
-    // A key is stored only when it is exactly one public key: the data's own shape, then gpg's listing of it.
+    // A download is judged by the script's end, curl's own status on its last line of errors, and the size; a key is
+    // stored only when it is exactly one public key: the data's own shape, then gpg's listing of it.
     void keyData_data()
     {
+        QTest::addColumn<QByteArray>("err"); // the download's errors
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<QByteArray>("listing"); // gpg's colon listing; empty: gpg failed
         QTest::addColumn<QString>("problem");
         const QByteArray armored("\r\n-----BEGIN PGP PUBLIC KEY BLOCK-----\n\nmQ\n-----END PGP PUBLIC KEY BLOCK-----\n");
-        const QByteArray pub("pub:-:255:22:57E3:1796738686:::-:::scSC\nuid:-::::1::A <a@x>:\n");
-        const QString notAKey = "загруженный файл не является ключом";
-        QTest::newRow("armored") << armored << pub << QString();
-        QTest::newRow("binary, old packet format") << QByteArray("\x99\x01\x0d\x04", 4) << pub << QString();
-        QTest::newRow("binary, new packet format") << QByteArray("\xc6\x33\x04", 3) << pub << QString();
-        QTest::newRow("junk after the block") << armored + "junk" << pub << "загруженный файл не является одним ключом";
-        QTest::newRow("two blocks") << armored + armored << pub + pub << "загруженный файл не является одним ключом";
-        QTest::newRow("two keys in one") << armored << pub + pub << "загруженный файл содержит 2 ключей";
-        QTest::newRow("a secret key") << QByteArray("\x95\x01", 2) << QByteArray("sec:-:255:22:57E3\n") << notAKey;
-        QTest::newRow("secret in a public block") << armored << pub + "ssb:-:255\n" << "загруженный файл содержит секретный ключ";
-        QTest::newRow("gpg could not read it") << QByteArray("\x99\x01junk", 6) << QByteArray() << notAKey;
-        QTest::newRow("error page") << QByteArray("<html>404</html>") << pub << notAKey;
-        QTest::newRow("armored message") << QByteArray("-----BEGIN PGP MESSAGE-----\n") << pub << "загруженный файл не является одним ключом";
+        const QByteArray pub("pub:-:255:22:57E3:1796738686:::-:::scSC\nuid:-::::1::A <a@x>:\n"), ok("curl: 0\n");
+        const QString notAKey = "загруженный файл не является ключом", notOne = "загруженный файл не является одним ключом";
+        QTest::newRow("armored") << ok << armored << pub << QString();
+        QTest::newRow("binary, old packet format") << ok << QByteArray("\x99\x01\x0d\x04", 4) << pub << QString();
+        QTest::newRow("binary, new packet format") << ok << QByteArray("\xc6\x33\x04", 3) << pub << QString();
+        QTest::newRow("junk after the block") << ok << armored + "junk" << pub << notOne;
+        QTest::newRow("two blocks") << ok << armored + armored << pub + pub << notOne;
+        QTest::newRow("two keys in one") << ok << armored << pub + pub << "загруженный файл содержит 2 ключей";
+        QTest::newRow("a secret key") << ok << QByteArray("\x95\x01", 2) << QByteArray("sec:-:255:22:57E3\n") << notAKey;
+        QTest::newRow("secret in a public block") << ok << armored << pub + "ssb:-:255\n" << "загруженный файл содержит секретный ключ";
+        QTest::newRow("gpg could not read it") << ok << QByteArray("\x99\x01junk", 6) << QByteArray() << notAKey;
+        QTest::newRow("error page") << ok << QByteArray("<html>404</html>") << pub << notAKey;
+        QTest::newRow("armored message") << ok << QByteArray("-----BEGIN PGP MESSAGE-----\n") << pub << notOne;
+        QTest::newRow("redirect to http") << QByteArray("curl: (1) Protocol \"http\" not supported\ncurl: 1\n") << QByteArray()
+                                          << pub << "curl: код завершения 1: curl: (1) Protocol \"http\" not supported";
+        QTest::newRow("a forged status before the real one") << QByteArray("curl: 0\ncurl: 22\n") << QByteArray() << pub
+                                                             << "curl: код завершения 22: curl: 0";
+        QTest::newRow("past the limit") << QByteArray("curl: 23\n") << QByteArray(1024 * 1024 + 1, 'k') << pub
+                                        << "загруженный файл больше 1024 КиБ";
+        QTest::newRow("no status") << QByteArray() << armored << pub << "curl не завершился";
     }
     void keyData()
     {
-        ProcessResult listing;
+        ProcessResult download, listing;
+        download.started = download.finished = listing.started = listing.finished = true;
+        download.exitCode = 0;
+        download.err = fetch<QByteArray>("err");
+        download.out = fetch<QByteArray>("data");
         listing.out = fetch<QByteArray>("listing");
-        listing.started = listing.finished = true;
         listing.exitCode = listing.out.isEmpty() ? 2 : 0;
-        QTEST(SigningKeys::keyProblem(fetch<QByteArray>("data"), listing), "problem");
+        const QString failure = SigningKeys::downloadFailure(download);
+        QTEST(failure.isEmpty() ? SigningKeys::keyProblem(download.out, listing) : failure, "problem");
     }
 
     // Where a key goes: its name from the URL, the same key never twice, another key's file never overwritten.
@@ -399,29 +398,6 @@ private slots:
         QCOMPARE(again.already, true);
         QCOMPARE(Support::readAll(keys + "/zaviron-h.example-k.gpg"), QByteArray("other"));
         QCOMPARE(QFileInfo(keys).permissions(), QFileDevice::Permissions(0x7755)); // 0755
-    }
-
-    // A key download is judged by the script's end, curl's own status on its last line of errors, and the size.
-    void keyDownload_data()
-    {
-        QTest::addColumn<QByteArray>("err");
-        QTest::addColumn<int>("size");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("fetched") << QByteArray("curl: 0\n") << 1000 << QString();
-        QTest::newRow("redirect to http") << QByteArray("curl: (1) Protocol \"http\" not supported\ncurl: 1\n") << 0
-                                          << "curl: код завершения 1: curl: (1) Protocol \"http\" not supported";
-        QTest::newRow("a forged status before the real one") << QByteArray("curl: 0\ncurl: 22\n") << 0 << "curl: код завершения 22: curl: 0";
-        QTest::newRow("past the limit") << QByteArray("curl: 23\n") << 1024 * 1024 + 1 << "загруженный файл больше 1024 КиБ";
-        QTest::newRow("no status") << QByteArray() << 10 << "curl не завершился";
-    }
-    void keyDownload()
-    {
-        ProcessResult download;
-        download.started = download.finished = true;
-        download.exitCode = 0;
-        download.err = fetch<QByteArray>("err");
-        download.out = QByteArray(fetch<int>("size"), 'k');
-        QTEST(SigningKeys::downloadFailure(download), "reason");
     }
 
     // apt is judged by its exit status; its reason is the first "E:" line. The summary rewords one known message.

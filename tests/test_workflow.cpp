@@ -264,20 +264,45 @@ private slots:
         QVERIFY(!Support::logText().contains("Создан список программ"));
     }
 
-    // A window closed while a package installs starts no further package.
-    void closingDuringTheRunStartsNoFurtherPackage()
+    // A window closed at any step of the check or the run goes no further: nothing more is judged, started or logged.
+    void closingStopsTheWork_data()
     {
+        QTest::addColumn<QString>("when");
+        QTest::newRow("during the refresh") << "refresh";
+        QTest::newRow("between two rows of the check") << "row";
+        QTest::newRow("before the first package") << "pause";
+        QTest::newRow("while a package installs") << "package";
+    }
+    void closingStopsTheWork()
+    {
+        QFETCH(QString, when);
         QVERIFY(AptFixture::onlySources("deb [trusted=yes] file:" + repo.toUtf8() + " ./\n") && AptFixture::aptUpdate());
-        QVERIFY(work->writeCatalogue({entry("B", "zv-bad"), entry("N", "zv-never")}));
+        QVERIFY(work->writeCatalogue({entry("B", "zv-bad", "", "", when == "refresh" ? "deb file:/zv-nowhere ./" : ""),
+                                      entry("M", "zv-missing"), entry("N", "zv-never")}));
         FormMain::instProg.clear();
-        auto *w = new FormMain();
-        QMetaObject::invokeMethod(w, "ok");
-        QTRY_COMPARE(FormMain::instProg, QStringLiteral("zv-bad")); // its terminal window is open
+        QScopedPointer<FormMain> w(new FormMain());
+        const auto terminal = [] {
+            for (QWidget *window : QApplication::topLevelWidgets())
+                if (qobject_cast<FormTerminal *>(window) && window->isVisible())
+                    return true;
+            return false;
+        };
+        if (when == "refresh" || when == "row")
+            w->ButtonCheck->click();
+        else
+            QMetaObject::invokeMethod(w.data(), "ok");
+        QTRY_VERIFY_WITH_TIMEOUT(when == "refresh" ? terminal() : when == "row" ? w->rowState(1) == RowState::NotInstallable
+                                 : when == "package" ? FormMain::instProg == "zv-bad" : true, 60000);
         w->close(); // a closed window is not destroyed: the terminal's end still reaches it
-        QTest::qWait(3000);
-        QVERIFY(!Support::logText().contains("zv-never"));
-        QCOMPARE(FormMain::instProg, QStringLiteral("zv-bad"));
-        delete w;
+        const QString log = Support::logText();
+        const int shown = boxes->shown.size();
+        QTRY_VERIFY_WITH_TIMEOUT(!terminal(), 60000);
+        QTest::qWait(1000);
+        QCOMPARE(Support::logText(), log);
+        QCOMPARE(boxes->shown.size(), shown);
+        if (when == "row")
+            QCOMPARE(w->rowState(2), RowState::Marked);
+        QCOMPARE(FormMain::instProg, QString(when == "package" ? "zv-bad" : ""));
     }
 };
 
