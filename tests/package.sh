@@ -1,9 +1,6 @@
 #!/bin/sh
-# The Debian package, inside tests/sandbox.sh: built from the build tree given, judged as Debian judges it, then
-# installed, upgraded, removed and purged. Prints every check that fails; exits 1 when any did.
-#
-#   tests/sandbox.sh --no-net -- sh tests/package.sh BUILD-DIR
-# "a && b || fail" is meant as it reads: a failure unless both hold.
+# The Debian package from the build tree given, judged as Debian judges it, then installed, upgraded, removed and
+# purged; prints every check that fails.   tests/sandbox.sh --no-net -- sh tests/package.sh BUILD-DIR
 # shellcheck disable=SC2015,SC2020
 set -u
 build=$(cd "$1" && pwd)
@@ -44,12 +41,8 @@ for path in $(for p in apt-get dpkg-query curl gpg pidof pkexec; do command -v "
     [ -n "$owner" ] && echo "$depends" | grep -qxF "$owner" || fail "$path: in no package the program depends on ($owner)"
 done
 
-for file in /usr/bin/zaviron /usr/bin/zaviron-pkexec; do
-    [ -f "$file" ] && [ -x "$file" ] || fail "$file is not an installed program"
-done
-for file in "$policy" "$desktop" "$metainfo" "$catalogue"; do
-    [ -f "$file" ] && [ ! -x "$file" ] || fail "$file is not an installed data file"
-done
+for file in /usr/bin/zaviron /usr/bin/zaviron-pkexec; do [ -x "$file" ] || fail "$file is not installed"; done
+for file in "$policy" "$desktop" "$metainfo" "$catalogue"; do [ -f "$file" ] || fail "$file is not installed"; done
 tr -d '\n' < "$policy" | grep -q 'exec.path">/usr/bin/zaviron-pkexec<.*exec.allow_gui">true<' || fail "polkit: no launcher action"
 # Asked every time: an authorisation kept for the session would let any of its processes start us as root.
 tr -d ' \n' < "$policy" | grep -q '<allow_any>auth_admin</allow_any><allow_inactive>auth_admin</allow_inactive><allow_active>auth_admin</allow_active>' ||
@@ -69,8 +62,7 @@ done
 out=$(lintian "$deb" 2>&1) && ! echo "$out" | grep -E '^[EW]: ' | grep -qv '^W: zaviron: uses-dpkg-database-directly ' ||
     fail "lintian: $out"
 
-# From a fresh installation: whether the catalogue was edited, the apt-get command, and what the catalogue holds
-# afterwards (a file with its content; none: no catalogue).
+# From a fresh installation: whether the catalogue was edited, and the apt-get command.
 cp "$build/dataSoftware.db" built.db && cp next/$default next.db && { cat built.db; echo edited; } > edited.db
 for step in "edited install -y ./next.deb" "untouched install -y ./next.deb" "edited remove -y zaviron" "edited purge -y zaviron"; do
     # shellcheck disable=SC2086 # split into words on purpose

@@ -1,13 +1,8 @@
 #!/bin/sh
-# Runs a command in a throw-away sandbox: a private mount namespace in which /etc, /var/lib, /var/cache, /var/log,
-# /run and /usr are overlays whose changes vanish afterwards, /tmp and $HOME are private tmpfs folders, and a private
-# process namespace in which only the command's own processes are visible (so nothing in it can signal the machine's
-# processes). --no-net adds a network namespace with no active connection.
-#
+# Runs a command in a throw-away sandbox (as root): private mounts in which /etc, /var/lib, /var/cache, /var/log, /run
+# and /usr are overlays whose changes vanish, /tmp and $HOME private tmpfs folders, a private process namespace;
+# --no-net adds a network namespace with no link up. The folders in ZAVIRON_KEEP (colon-separated) stay reachable.
 #   tests/sandbox.sh [--no-net] -- COMMAND [ARG...]
-#
-# Folders named in ZAVIRON_KEEP (colon-separated, e.g. the source and build trees) stay reachable at their paths even
-# when they lie under /tmp. Needs root (as the program itself does).
 set -eu
 
 net=
@@ -24,7 +19,6 @@ done
 scratch=$(mktemp -d /var/tmp/zaviron-sandbox.XXXXXX)
 trap 'rm -rf "$scratch"' EXIT INT TERM
 
-# The inner part runs as PID 1 of the new namespaces; it sets up the mounts and then runs the command.
 inner='
 set -eu
 scratch=$1; shift
@@ -34,7 +28,7 @@ for dir in /etc /var/lib /var/cache /var/log /usr /run; do
     mkdir -p "$scratch/upper$n" "$scratch/work$n"
     mount -t overlay overlay -o "lowerdir=$dir,upperdir=$scratch/upper$n,workdir=$scratch/work$n" "$dir"
 done
-# Keep the named folders that lie under /tmp: bind them aside, mount the private /tmp, bind them back.
+# The kept folders under /tmp: bound aside, the private /tmp mounted, bound back.
 keep=${ZAVIRON_KEEP:-}
 i=0
 IFS=:

@@ -1,6 +1,5 @@
-// The window-free core: the catalogue file's layout and whose catalogue is used, package names and dpkg's status, the
-// workflow's decisions, the argument lists, the sources.list edit, key files, the reading of apt's answer, the
-// running text, log lines that stay one entry each, and windows fitted to small screens.
+// The window-free core: the catalogue file, field rules and dpkg's status, the workflow's decisions, apt's arguments
+// and answers, sources.list and keys, the running text, log lines, the instance lock and window fitting.
 #include <QTextDocument>
 #include <sched.h>
 #include <sys/mount.h>
@@ -50,18 +49,6 @@ class TestCore : public QObject
     QTemporaryDir dir;
 
 private slots:
-    // One entry byte for byte: big-endian length words, UTF-16BE text, the three empty optional fields.
-    void catalogueLayout()
-    {
-        const QByteArray example = QByteArray::fromHex(
-            "0000001E0047006E006F006D006500200043006F006D006D0061006E00640065007200000022042404300439043B043E0432044B0439"
-            "0020043C0435043D043504340436043504400000001E0067006E006F006D0065002D0063006F006D006D0061006E006400650072"
-            "000000000000000000000000");
-        const CatalogueEntry gc = fields({"Gnome Commander", "Файловый менеджер", "gnome-commander"});
-        QCOMPARE(CatalogueCodec::encodeEntry(gc).toHex(), example.toHex());
-        QCOMPARE(CatalogueCodec::decode(example + example), (Entries{gc, gc}));
-    }
-
     // A catalogue that the Qt 5 build wrote (a character beyond 16 bits, a line break, empty fields) is read, and
     // written again byte for byte, by either build.
     void catalogueOfTheQt5Build()
@@ -281,37 +268,23 @@ private slots:
         QTest::addColumn<QString>("rule");
         QTest::addColumn<QString>("field");
         QTest::addColumn<bool>("rejected");
-        for (const char *name : {"libstdc++6:i386", "VLC", "g++"}) // architecture; dpkg ignores case; a real name
-            QTest::addRow("name %s", name) << "name" << name << false;
-        for (const char *name : {"gimp inkscape", "", "gdm3-", "/tmp/x.deb", "?installed", "x;touch${IFS}/tmp/m", "--admindir=/tmp"})
-            QTest::addRow("not a name: %s", name) << "name" << name << true; // a trailing minus removes; a file, a pattern
-        QTest::newRow("dpkg: a trailing minus") << "dpkg" << "gdm3-" << false;
-        QTest::newRow("dpkg: a file") << "dpkg" << "/tmp/x.deb" << true;
-        QTest::newRow("dpkg: an option") << "dpkg" << "--admindir=/tmp" << true;
-        QTest::newRow("entry, leading blank") << "entry" << " deb http://a/ x main" << false;
-        QTest::newRow("entry, options with blanks") << "entry" << "deb-src [ arch=amd64 signed-by=/k.gpg ] https://a/ x main c" << false;
-        QTest::newRow("entry, flat repository") << "entry" << "deb file:/srv/repo ./" << false;
-        QTest::newRow("entry, trusted") << "entry" << "deb [trusted=yes] file:/tmp/evil ./" << true;
-        QTest::newRow("entry, signatures off any way") << "entry" << "deb [arch=amd64 Allow-Weak+=yes] http://a/ x main" << true;
-        QTest::newRow("entry, allow-insecure") << "entry" << "deb [ allow-insecure=no ] http://a/ x main" << true;
-        QTest::newRow("entry, a second block") << "entry" << "deb [arch=amd64] [trusted=yes] http://a/ x main" << true;
-        QTest::newRow("entry, a single word") << "entry" << "main" << true;
-        QTest::newRow("entry, an option") << "entry" << "-e" << true;
-        QTest::newRow("entry, no components") << "entry" << "deb http://a/ x" << true;
-        QTest::newRow("entry, components after an exact path") << "entry" << "deb file:/srv ./ main" << true;
-        QTest::newRow("entry, no scheme") << "entry" << "deb a.example/ubuntu x main" << true;
-        QTest::newRow("entry, unclosed options") << "entry" << "deb [arch=i386 http://a/ x main" << true;
-        QTest::newRow("entry, line break") << "entry" << "deb http://a/ x main\ndeb http://evil/ y main" << true;
-        QTest::newRow("entry, blanks only") << "entry" << "   " << true;
-        QTest::newRow("ppa") << "ppa" << "ppa:team-x/stable+1.0" << false;
-        QTest::newRow("ppa, a sources line") << "ppa" << "deb [trusted=yes] http://a/ x main" << true;
-        QTest::newRow("ppa, owner alone") << "ppa" << "ppa:team" << true;
-        QTest::newRow("ppa, a third part") << "ppa" << "ppa:a/b/c" << true;
-        QTest::newRow("ppa, line break") << "ppa" << "ppa:a/b\n" << true;
-        QTest::newRow("key over https") << "key" << "https://dl.example.com/k.asc" << false;
-        QTest::newRow("key over http") << "key" << "http://dl.example.com/k.asc" << true;
-        QTest::newRow("key from a file") << "key" << "file:///root/secret" << true;
-        QTest::newRow("key, no host") << "key" << "https:///k" << true;
+        const auto rows = [](const char *rule, bool rejected, std::initializer_list<const char *> fields) {
+            for (const char *field : fields)
+                QTest::addRow("%s %s: %s", rule, rejected ? "refused" : "taken", field) << QString(rule) << QString(field) << rejected;
+        };
+        rows("name", false, {"libstdc++6:i386", "VLC", "g++"}); // dpkg ignores case; a trailing plus is a real name
+        rows("name", true, {"gimp inkscape", "", "gdm3-", "/tmp/x.deb", "?installed", "x;touch${IFS}/tmp/m", "--admindir=/tmp"});
+        rows("dpkg", false, {"gdm3-"}); // apt would remove it; dpkg reads it as a name
+        rows("dpkg", true, {"/tmp/x.deb", "--admindir=/tmp"});
+        rows("entry", false, {" deb http://a/ x main", "deb-src [ arch=amd64 signed-by=/k.gpg ] https://a/ x main c", "deb file:/srv/repo ./"});
+        rows("entry", true, {"deb [trusted=yes] file:/tmp/evil ./", "deb [arch=amd64 Allow-Weak+=yes] http://a/ x main",
+                             "deb [ allow-insecure=no ] http://a/ x main", "deb [allow-downgrade-to-insecure=yes] http://a/ x main",
+                             "deb [arch=amd64] [trusted=yes] http://a/ x main", "main", "-e", "deb http://a/ x", "deb file:/srv ./ main",
+                             "deb a.example/ubuntu x main", "deb [arch=i386 http://a/ x main", "deb http://a/ x main\ndeb http://evil/ y main", "   "});
+        rows("ppa", false, {"ppa:team-x/stable+1.0"});
+        rows("ppa", true, {"deb [trusted=yes] http://a/ x main", "ppa:team", "ppa:a/b/c", "ppa:a/b\n"});
+        rows("key", false, {"https://dl.example.com/k.asc"});
+        rows("key", true, {"http://dl.example.com/k.asc", "file:///root/secret", "https:///k"});
     }
     void fieldRules()
     {

@@ -1,9 +1,5 @@
-// The windows in the sandbox, with boxes that really run. The start window's checks with the real sed, pidof and
-// package locks, the chain that hands over to the main window, the lock file in /tmp and a second start. The main
-// window: start-up, the check box, adding, editing and deleting through the buttons (on a read-only and on a full
-// file system too, and with a damaged catalogue, which is never written), a screen lower than the window, the way out.
-#include <QScreen>
-
+// The windows in the sandbox, with boxes that really run: the start window's checks and its chain, the instance
+// lock; the main window's start-up, check box, entry dialogs and way out.
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
@@ -52,8 +48,8 @@ QStringList runStep(void (FormStart::*step)())
     return logMessages();
 }
 
-// The whole chain, with short delays, in the application's loop that ends when the last window closes, as in the
-// program. For every main window that opens: the log and the status column at that moment; then it is closed.
+// The whole chain with short delays in the application's loop, as in the program: for the main window that opens,
+// the log and the status column at that moment.
 QStringList runChain()
 {
     QStringList seen;
@@ -98,8 +94,8 @@ QLineEdit *field(QDialog *d, int i)
     return d->findChild<QLineEdit *>(QString::fromLatin1(names[i]));
 }
 
-// Works the first visible window of type T but skip from inside an event loop: the exec() loop of the window or of
-// the dialog that opened it. Every action ends by closing a window, so the loops unwind even when a check fails.
+// Works the first visible window of type T but skip from inside the event loop that shows it; every action ends by
+// closing a window, so the loops unwind even when a check fails.
 template <class T> struct Watch {
     explicit Watch(std::function<void(T *)> act, QWidget *skip = nullptr)
     {
@@ -170,10 +166,9 @@ private slots:
         QCOMPARE(empty.Table->rowCount(), 0);
     }
 
-    // Every change through the buttons, with boxes that really run. "Добавить" and "Изменить" lead to a freshly loaded
-    // main window, "Закрыть" writes nothing, "Удалить" asks first with "Нет" as the default and the title's markup
-    // shown as text. A read-only or full file system, or a catalogue damaged before or behind the dialog, leaves the
-    // file's bytes as they were, and the dialog open with its input or the row in place; the boxes say why.
+    // Every change through the buttons: "Добавить" and "Изменить" lead to a freshly loaded main window, "Закрыть"
+    // writes nothing, "Удалить" asks first ("Нет" by default, the title's markup as text). A read-only or full file
+    // system or a damaged catalogue leaves the file's bytes, and the dialog open with its input; the boxes say why.
     void changeTheCatalogue_data()
     {
         QTest::addColumn<QString>("action");
@@ -267,25 +262,6 @@ private slots:
             first->close();
     }
 
-    // On a screen lower than the window (offscreen: 800 x 600; a second run under Xvfb: 1366 x 768).
-    void everyButtonOnTheScreen()
-    {
-        Support::WorkDir work;
-        QVERIFY(work.writeCatalogue({Support::entry("a", "zv-a")}));
-        FormMain w;
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        const QRect screen = w.screen()->availableGeometry();
-        const QString size = qgetenv("ZAVIRON_SCREEN"); // the size this run was started with, when given
-        QVERIFY(size.isEmpty() || size == QString("%1x%2").arg(screen.width()).arg(screen.height()));
-        QVERIFY(screen.height() < 800 && w.frameGeometry().height() <= screen.height());
-        for (QPushButton *b : w.findChildren<QPushButton *>()) {
-            const QRect at(b->mapToGlobal(QPoint(0, 0)), b->size());
-            QVERIFY2(screen.contains(at) && w.rect().contains(b->geometry()), qPrintable(b->objectName()));
-        }
-        QVERIFY(w.Table->geometry().bottom() < w.ButtonAdd->y()); // the table got shorter, not hidden behind them
-        w.close();
-    }
-
     // The way out removes the lock file and ends only the apt-get this program started.
     void wayOut_data()
     {
@@ -316,9 +292,8 @@ private slots:
         ::kill(pid_t(outside), SIGTERM);
     }
 
-    // The network check reads the links as they are at the time: the rows run in order in this process's network
-    // namespace, each adding to what the one before set up. With a link up the chain hands over to the main
-    // window, without one it stops.
+    // The network check reads the links as they are: the rows run in order, each adding to the one before. With a link
+    // up the chain hands over to the main window, without one it stops.
     void startChain_data()
     {
         QTest::addColumn<QString>("commands"); // for ip, ';' between them
@@ -355,10 +330,9 @@ private slots:
         // The package locks stay; the lock file is gone: the main window's way out removes it.
         QVERIFY(SafeFile::exists(DpkgLock) && SafeFile::exists(AptLock) && !SafeFile::exists(LockFile));
     }
-    // Only the flock keeps a second start out. While it is free (or this process's), whatever lies at the lock file's
-    // name in /tmp is stale, whoever put it there: it gives way (a link itself, never its target) to a plain file of
-    // root's holding what pidof says. While it is held, a second start is refused and leaves that file alone, and so
-    // it is with the flock's file unusable. Package locks are only looked at: held and by whom, missing (free: chain).
+    // Only the flock keeps a second start out: while it is free, whatever lies at the lock file's name in /tmp is stale
+    // and gives way (a link itself, never its target) to root's file; while it is held or unusable, a second start is
+    // refused. Package locks are only looked at: held and by whom, or missing.
     void instanceLock_data()
     {
         QTest::addColumn<bool>("link"); // at the lock file's name: a link to a file of root's, or a file of nobody's
