@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/instancelock.h"
 #include "app/logline.h"
 #include "app/screenfit.h"
 #include "catalogue/catalogueaccess.h"
@@ -86,19 +85,21 @@ private slots:
         QTEST(complete, "complete");
     }
 
-    // A rewrite keeps what the administrator set on the file (apt's own user must still read sources.list), follows no
-    // link and leaves no temporary file beside it.
-    void rewriteKeepsModeAndOwner()
+    // A rewrite keeps what the administrator set on the file (apt's own user must still read sources.list) and leaves
+    // no temporary file beside it; neither a rewrite nor the log, to a file or dangling, goes through a link.
+    void filesNeverThroughLinks()
     {
         Support::WorkDir work;
-        const QByteArray path = QFile::encodeName(work.path() + "/sources.list");
-        QVERIFY(Support::writeFile(path, "old\n") && ::chmod(path, 0640) == 0 && ::chown(path, 1, 4) == 0);
-        QVERIFY(QFile::link("/etc/zv-nowhere", work.path() + "/link"));
-        QVERIFY(SafeFile::replace(path, "new\n") && SafeFile::replace(work.path() + "/link", "x"));
+        const QString path = work.path() + "/sources.list", log = work.path() + "/log", target = work.path() + "/target";
+        const QByteArray p = QFile::encodeName(path);
+        QVERIFY(Support::writeFile(path, "old\n") && ::chmod(p, 0640) == 0 && ::chown(p, 1, 4) == 0);
+        QVERIFY(Support::writeFile(target, "keep\n") && QFile::link(target, log) && QFile::link("/etc/zv-nowhere", "link"));
+        QVERIFY(SafeFile::replace(path, "new\n") && SafeFile::replace("link", "x") && appendLogLine(log, "x"));
         struct stat st;
-        QVERIFY(::stat(path, &st) == 0 && (st.st_mode & 07777) == 0640 && st.st_uid == 1 && st.st_gid == 4);
-        QCOMPARE(QDir(work.path()).entryList(QDir::Files | QDir::Hidden | QDir::System), (QStringList{"link", "sources.list"}));
-        QVERIFY(!QFileInfo("/etc/zv-nowhere").exists() && !QFileInfo(work.path() + "/link").isSymLink());
+        QVERIFY(::stat(p, &st) == 0 && (st.st_mode & 07777) == 0640 && st.st_uid == 1 && st.st_gid == 4);
+        QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden | QDir::System), (QStringList{"link", "log", "sources.list", "target"}));
+        QCOMPARE(QFileInfo("/etc/zv-nowhere").exists() || QFileInfo("link").isSymLink() || QFileInfo(log).isSymLink(), false);
+        QCOMPARE(Support::readAll(target) + Support::readAll(log).mid(21), QByteArray("keep\n  x\n"));
     }
 
     // Which catalogue names are installed: the package in any letter case, the architecture as written; a held
@@ -595,30 +596,6 @@ private slots:
         const Installability::Outcome outcome = Installability::judge(fetch<QStringList>("names"), simulate);
         QTEST(outcome.failures, "failures");
         QTEST(outcome.simulations, "simulations");
-    }
-
-    void logNeverThroughLink() // to a file, or dangling: the link gives way to a plain log file
-    {
-        const QString log = dir.filePath("log"), dangling = dir.filePath("dangling"), target = dir.filePath("target");
-        QVERIFY(Support::writeFile(target, "keep\n") && QFile::link(target, log) && QFile::link(target + "2", dangling));
-        QVERIFY(appendLogLine(log, "x") && appendLogLine(dangling, "y"));
-        QCOMPARE(Support::readAll(target) + Support::readAll(target + "2"), QByteArray("keep\n<unreadable>"));
-        QCOMPARE(Support::readAll(log).mid(21) + Support::readAll(dangling).mid(21), QByteArray("  x\n  y\n"));
-    }
-
-    void instanceStart_data() // only the flock decides: a file in /tmp blocks nothing, an untakeable lock lets none in
-    {
-        QTest::addColumn<int>("lock");
-        QTest::addColumn<bool>("fileThere"); // something lies at the lock file's name in /tmp
-        QTest::addColumn<int>("start");
-        QTest::newRow("ours, nothing in tmp") << int(InstanceLock::Taken) << false << int(InstanceLock::Start::Go);
-        QTest::newRow("ours, a stale file") << int(InstanceLock::Taken) << true << int(InstanceLock::Start::ReplaceStale);
-        QTest::newRow("held elsewhere") << int(InstanceLock::HeldElsewhere) << false << int(InstanceLock::Start::RefuseRunning);
-        QTest::newRow("not to be taken") << int(InstanceLock::Failed) << true << int(InstanceLock::Start::RefuseUnlocked);
-    }
-    void instanceStart()
-    {
-        QTEST(int(InstanceLock::decide(InstanceLock::Result(fetch<int>("lock")), fetch<bool>("fileThere"))), "start");
     }
 
     // A full disk: what an append's first write got into the last six bytes of a page is cut back (own mount space).

@@ -51,18 +51,17 @@ private slots:
         QTRY_COMPARE(Support::readAll(QString("/proc/%1/comm").arg(outside)), QByteArray("apt-get\n"));
     }
 
-    void cleanup()
+    void cleanup() // whatever a case did, another program's apt-get still runs (not ended, not a zombie)
     {
-        // Whatever a case did, another program's apt-get was left alone: it still runs (not ended, not a zombie).
         QCOMPARE(Support::readAll(QString("/proc/%1/stat").arg(outside)).contains("(apt-get) Z"), false);
         QCOMPARE(::kill(outside, 0), 0);
         for (const char *file : {"/tmp/zv-r/status", "/tmp/zv-trap", "/tmp/zv-ready"})
             QFile::remove(file);
     }
 
-    // Arguments arrive as given; the end is reported once whatever the exit code, then the window frees itself. The button
-    // ends only its own apt-get; the close control is refused with a note while the command runs. A kill from outside
-    // ends the window, even once the number has gone to another process. One that could not start waits for the user.
+    // Arguments arrive as given; the end is reported once, then the window frees itself. The button ends only its own
+    // apt-get; the close control gets a note while the command runs; a kill from outside ends it, even once the number
+    // has gone to another process. One that could not start waits for the user.
     void closing_data()
     {
         QTest::addColumn<TerminalCommand>("command");
