@@ -203,9 +203,43 @@ private slots:
         QCOMPARE(start.unusable.size(), 22);
         const QString text = notPackageNamesText(start.unusable);
         QVERIFY2(text.contains("a b, x&lt;b&gt;, p 0") && text.contains("p 17 и ещё 2</font>"), qPrintable(text));
+    }
+
+    // Texts made from a field: a log line stays one entry and acts on no terminal, a key's line is bound to its key,
+    // a key file's name is a plain word, a tooltip shows its markup as text.
+    void textRules_data()
+    {
+        QTest::addColumn<QString>("rule");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("output");
+        QTest::newRow("log, plain") << "log" << "abc" << "abc";
+        QTest::newRow("log, LF in a field") << "log" << "a\n[01.01.2000 00:00:00]  forged" << "a\n [01.01.2000 00:00:00]  forged";
+        QTest::newRow("log, an indented second line stays") << "log" << "невозможна:\n E: x" << "невозможна:\n E: x";
+        QTest::newRow("log, CR LF, lone CR, LF at the end") << "log" << "a\r\nb\rc\n" << "a\\x0D\n b\\x0Dc\n ";
+        QTest::newRow("log, ESC sequence, BEL, NUL") << "log" << QString("\x1b]0;t\a\x1b[2J") + QChar(0) << "\\x1B]0;t\\x07\\x1B[2J\\x00";
+        QTest::newRow("log, DEL, C1 (NEL, CSI), line and paragraph separator") << "log"
+            << QString("\x7f") + QChar(0x85) + 'x' + QChar(0x9b) + "1m" + QChar(0x2028) + QChar(0x2029) << "\\x7F\\x85x\\x9B1m\\u2028\\u2029";
+        QTest::newRow("log, tab kept, backslash doubled") << "log" << "a\tb\\x1B\\" << "a\tb\\\\x1B\\\\";
+        QTest::newRow("log, Cyrillic and U+00A0 kept") << "log" << QString::fromUtf8("ПО\u00a0x") << QString::fromUtf8("ПО\u00a0x");
+        QTest::newRow("signed-by, a new block") << "signed-by" << " deb  http://a/ x main" << "deb [signed-by=/k.gpg] http://a/ x main";
+        QTest::newRow("signed-by, into the block") << "signed-by" << "deb [ arch=amd64 ] http://a/ x main" << "deb [arch=amd64 signed-by=/k.gpg] http://a/ x main";
+        QTest::newRow("signed-by, own keyring kept") << "signed-by" << "deb [signed-by=/o.gpg] http://a/ x main" << "deb [signed-by=/o.gpg] http://a/ x main";
+        QTest::newRow("key file, odd path") << "key file" << "http://h.example/../a%20b$(id).key" << "zaviron-h.example-a_b__id_.gpg";
+        QTest::newRow("key file, port and query") << "key file" << "https://127.0.0.1:8000/signing_key.pub?x=1" << "zaviron-127.0.0.1-signing_key.gpg";
+        QTest::newRow("tooltip") << "tooltip" << "<img src=\"/dev/zero\"> &amp;\nb" << "<img src=\"/dev/zero\"> &amp;\nb";
+    }
+    void textRules()
+    {
+        QFETCH(QString, rule);
+        QFETCH(QString, output);
+        const QString input = fetch<QString>("input");
         QTextDocument tip;
-        tip.setHtml(cellToolTip("<img src=\"/dev/zero\"> &amp;\nb"));
-        QCOMPARE(tip.toPlainText(), QStringLiteral("<img src=\"/dev/zero\"> &amp;\nb"));
+        tip.setHtml(cellToolTip(input));
+        QCOMPARE(rule == "log" ? formatLogLine(QDateTime(QDate(2026, 12, 5), QTime(23, 53, 29)), input)
+                 : rule == "signed-by" ? FieldRules::withSignedBy(input, "/k.gpg")
+                 : rule == "key file" ? SigningKeys::fileName(input) : tip.toPlainText(),
+                 rule == "log" ? "[05.12.2026 23:53:29]  " + output + "\n" : output);
+        QVERIFY(rule != "signed-by" || (FieldRules::sourcesEntryProblem(output).isEmpty() && SourcesList::uriOf(output) == "http://a/"));
     }
 
     // Whatever a catalogue field holds, it is one argument, the last, after "--"; a fixed script takes it as $1.
@@ -297,24 +331,6 @@ private slots:
         QTEST(rejected, "rejected");
     }
 
-    // The key a row fetches vouches for its own line alone; a line that names its keyring keeps it.
-    void signedBy_data()
-    {
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("new block") << " deb  http://a/ x main" << "deb [signed-by=/k.gpg] http://a/ x main";
-        QTest::newRow("into the block") << "deb [ arch=amd64 ] http://a/ x main" << "deb [arch=amd64 signed-by=/k.gpg] http://a/ x main";
-        QTest::newRow("own keyring kept") << "deb [signed-by=/o.gpg] http://a/ x main" << "deb [signed-by=/o.gpg] http://a/ x main";
-    }
-    void signedBy()
-    {
-        QFETCH(QString, line);
-        QFETCH(QString, expected);
-        QCOMPARE(FieldRules::withSignedBy(line, "/k.gpg"), expected);
-        QCOMPARE(FieldRules::sourcesEntryProblem(expected), QString());
-        QCOMPARE(SourcesList::uriOf(expected), QStringLiteral("http://a/"));
-    }
-
     // A download is judged by the script's end, curl's own status on its last line of errors, and the size; a key is
     // stored only when it is exactly one public key: the data's own shape, then gpg's listing of it.
     void keyData_data()
@@ -361,8 +377,6 @@ private slots:
     // Where a key goes: its name from the URL, the same key never twice, another key's file never overwritten.
     void keyStore()
     {
-        QCOMPARE(SigningKeys::fileName("http://h.example/../a%20b$(id).key"), QStringLiteral("zaviron-h.example-a_b__id_.gpg"));
-        QCOMPARE(SigningKeys::fileName("https://127.0.0.1:8000/signing_key.pub?x=1"), QStringLiteral("zaviron-127.0.0.1-signing_key.gpg"));
         const QString keys = dir.filePath("keys"), url = "https://h.example/k.asc";
         QVERIFY(QDir().mkpath(keys) && Support::writeFile(keys + "/zaviron-h.example-k.gpg", "other"));
         const SigningKeys::Stored first = SigningKeys::store(keys, url, "mine"), again = SigningKeys::store(keys, url, "mine");
@@ -516,28 +530,6 @@ private slots:
         if (!refusal.isEmpty())
             QCOMPARE(Support::readAll(path), before);
         QCOMPARE(Support::readAll(good), goodBefore); // never written through the link
-    }
-
-    void logLine_data()
-    {
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<QString>("line");
-        QTest::newRow("plain") << "abc" << "abc";
-        QTest::newRow("LF in a field") << "a\n[01.01.2000 00:00:00]  forged" << "a\n [01.01.2000 00:00:00]  forged";
-        QTest::newRow("an indented second line stays") << "невозможна:\n E: x" << "невозможна:\n E: x";
-        QTest::newRow("CR LF, lone CR, LF at the end") << "a\r\nb\rc\n" << "a\\x0D\n b\\x0Dc\n ";
-        QTest::newRow("ESC sequence, BEL, NUL") << QString("\x1b]0;t\a\x1b[2J") + QChar(0) << "\\x1B]0;t\\x07\\x1B[2J\\x00";
-        QTest::newRow("DEL, C1 (NEL, CSI), line and paragraph separator")
-            << QString("\x7f") + QChar(0x85) + 'x' + QChar(0x9b) + "1m" + QChar(0x2028) + QChar(0x2029) << "\\x7F\\x85x\\x9B1m\\u2028\\u2029";
-        QTest::newRow("tab kept, backslash doubled") << "a\tb\\x1B\\" << "a\tb\\\\x1B\\\\";
-        QTest::newRow("Cyrillic and U+00A0 kept") << QString::fromUtf8("ПО\u00a0x") << QString::fromUtf8("ПО\u00a0x");
-    }
-    void logLine()
-    {
-        QFETCH(QString, message);
-        QFETCH(QString, line);
-        QCOMPARE(formatLogLine(QDateTime(QDate(2026, 12, 5), QTime(23, 53, 29)), message),
-                 "[05.12.2026 23:53:29]  " + line + "\n");
     }
 
     void screenFit_data()

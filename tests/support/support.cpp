@@ -99,14 +99,15 @@ bool succeeds(const QString &program, const QStringList &args, QByteArray *error
 }
 } // namespace
 
-bool AptFixture::buildPackage(const QString &repo, const QString &name, const QMap<QString, QByteArray> &control)
+bool AptFixture::buildPackage(const QString &repo, const QString &name, const QMap<QString, QByteArray> &control,
+                              const QByteArray &fields)
 {
     const QString root = repo + QStringLiteral("/src/") + name;
     bool ok = QDir().mkpath(root + QStringLiteral("/DEBIAN")) && QDir().mkpath(root + QStringLiteral("/usr/share/") + name) &&
               Support::writeFile(root + QStringLiteral("/usr/share/") + name + QStringLiteral("/marker"), "x\n") &&
               Support::writeFile(root + QStringLiteral("/DEBIAN/control"),
                                  "Package: " + name.toUtf8() + "\nVersion: 1.0\nArchitecture: all\nMaintainer: Test "
-                                 "<test@example.org>\nDescription: test package\n");
+                                 "<test@example.org>\n" + fields + "Description: test package\n");
     for (auto file = control.begin(); file != control.end(); ++file) {
         const QString path = root + QStringLiteral("/DEBIAN/") + file.key();
         ok = ok && Support::writeFile(path, file.value()) && (!file.value().startsWith("#!") || QFile::setPermissions(path, Executable));

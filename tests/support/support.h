@@ -1,8 +1,6 @@
 #ifndef ZAVIRON_TESTS_SUPPORT_H
 #define ZAVIRON_TESTS_SUPPORT_H
 
-// What the suites share: the headers most of them use, files, entries, a working folder, answers to message boxes,
-// and a local apt repository.
 #include <QMap>
 #include <QMessageBox>
 #include <QTemporaryDir>
@@ -59,8 +57,10 @@ public:
 
 /// A local apt repository for the suites that run real apt in the sandbox.
 namespace AptFixture {
-/// <repo>/<name>.deb, version 1.0, with these files (postinst, config, templates ...) in its control area.
-bool buildPackage(const QString &repo, const QString &name, const QMap<QString, QByteArray> &control = {});
+/// <repo>/<name>.deb, version 1.0, with these files (postinst, config, templates ...) in its control area and these
+/// fields ("Depends: x\n") in its control file.
+bool buildPackage(const QString &repo, const QString &name, const QMap<QString, QByteArray> &control = {},
+                  const QByteArray &fields = {});
 bool indexRepository(const QString &repo); ///< writes its flat Packages index
 bool makeKey(const QString &gnupgHome, QByteArray *armored, QByteArray *binary); ///< a signing key; its public half
 bool signRepository(const QString &repo, const QString &gnupgHome); ///< Release and a signed InRelease
