@@ -46,7 +46,8 @@ bool SafeFile::write(const QString &path, const QByteArray &data, Mode mode, QSt
     if (::lstat(native.constData(), &st) == 0 && S_ISLNK(st.st_mode))
         ::unlink(native.constData());
 
-    const int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (mode == Append ? O_APPEND : O_TRUNC);
+    // O_NONBLOCK: a FIFO planted at the name would otherwise hold the open until someone reads it.
+    const int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | (mode == Append ? O_APPEND : O_TRUNC);
     const int fd = ::open(native.constData(), flags, 0644);
     if (fd < 0)
         return fail(error, path);

@@ -1,6 +1,8 @@
 // Installation run: the marked packages one by one, each in its own terminal window, judged afterwards by dpkg.
 #include "mainwindow/formmain.h"
 
+#include "app/lockprobe.h"
+
 #include <QScrollBar>
 
 #include "app/messagebox.h"
@@ -14,6 +16,7 @@
 
 namespace {
 constexpr int WatchIntervalMs = 300000; // five minutes per package before the user is told
+constexpr int DpkgWaitMs = 500;        // how often an aborted run looks whether dpkg has finished
 } // namespace
 
 void FormMain::ok()
@@ -100,6 +103,12 @@ void FormMain::checkFinishInstall()
 
 void FormMain::repairThenFinish()
 {
+    // apt-get runs dpkg in a session of its own, so dpkg may outlive the aborted terminal: its lock tells while it
+    // still works, and it is asked for its state only once it has finished.
+    if (LockProbe::probe(QString::fromLatin1(Sys::DpkgLock)).state == LockProbe::Finding::Held) {
+        QTimer::singleShot(Timing::ms(DpkgWaitMs), this, &FormMain::repairThenFinish);
+        return;
+    }
     const ProcessResult audit = runProgram(QString::fromLatin1(Sys::Dpkg), {QStringLiteral("--audit")});
     if (!AptCommands::needsRepair(audit)) {
         finishInstall();

@@ -100,6 +100,7 @@ private slots:
         QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden | QDir::System), (QStringList{"link", "log", "sources.list", "target"}));
         QCOMPARE(QFileInfo("/etc/zv-nowhere").exists() || QFileInfo("link").isSymLink() || QFileInfo(log).isSymLink(), false);
         QCOMPARE(Support::readAll(target) + Support::readAll(log).mid(21), QByteArray("keep\n  x\n"));
+        QVERIFY(::mkfifo("fifo", 0600) == 0 && !appendLogLine("fifo", "x")); // refused at once, not left waiting
     }
 
     // Which catalogue names are installed: the package in any letter case, the architecture as written; a held

@@ -78,7 +78,8 @@ private slots:
                            " A question the user must answer.\n"},
              {"config", confmodule + "db_input critical zv-question/accept || true\ndb_go\n"},
              {"postinst", confmodule + "db_get zv-question/accept\n[ \"$RET\" = true ]\n"}}));
-        QVERIFY(AptFixture::buildPackage(repo, "zv-broken", {}, "Depends: zv-nobody-has-it\n"));
+        QVERIFY(AptFixture::buildPackage(repo, "zv-slow", {{"postinst", "#!/bin/sh\n: > /tmp/zv-configuring\nsleep 3\n"}}));
+        QVERIFY(AptFixture::buildPackage(repo, "zv-next") && AptFixture::buildPackage(repo, "zv-broken", {}, "Depends: zv-nobody-has-it\n"));
         QVERIFY(AptFixture::buildPackage(repo, "zv-conflict", {}, "Conflicts: zv-extra\n"));
         QVERIFY(AptFixture::indexRepository(repo));
         const QString gnupg = fixture.filePath(QStringLiteral("gnupg")), pem = fixture.filePath("key.pem");
@@ -247,6 +248,25 @@ private slots:
         QCOMPARE(boxes->shown, QStringList{"  Не отмечена для установки ни одна из программ! Приложение будет закрыто.|"});
         QVERIFY(!SafeFile::exists(QString::fromLatin1(Sys::LockFile)));
         QVERIFY(!Support::logText().contains("Создан список программ"));
+    }
+
+    // An abort while a configure script runs: the terminal waits for dpkg, the next package never starts, and dpkg is
+    // left consistent.
+    void abortDuringAConfigureScript()
+    {
+        QVERIFY(AptFixture::onlySources("deb [trusted=yes] file:" + repo.toUtf8() + " ./\n") && AptFixture::aptUpdate());
+        QVERIFY(work->writeCatalogue({entry("S", "zv-slow"), entry("N", "zv-next")}));
+        FormMain w;
+        QMetaObject::invokeMethod(&w, "ok");
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists("/tmp/zv-configuring"), 60000);
+        for (QWidget *window : QApplication::topLevelWidgets())
+            if (auto *terminal = qobject_cast<FormTerminal *>(window))
+                terminal->ButtonClose->click();
+        QTRY_COMPARE_WITH_TIMEOUT(w.ButtonCancel->text(), QStringLiteral("Закрыть"), 60000);
+        QCOMPARE(runProgram("dpkg", {"--audit"}).out, QByteArray());
+        QCOMPARE(w.rowState(1), RowState::Failed);
+        QCOMPARE(PackageStatus::isInstalled(PackageStatus::queryStatus("zv-next")), false);
+        QVERIFY(Support::logText().contains("]  Установка программы zv-next не выполнена: установка прервана\n"));
     }
 
     // A window closed at any step of the check or the run goes no further: nothing more is judged, started or logged.
