@@ -9,9 +9,8 @@ desktop=/usr/share/applications/org.zaviron.Zaviron.desktop metainfo=/usr/share/
 policy=/usr/share/polkit-1/actions/org.zaviron.pkexec.policy
 failed=0
 fail() { echo "FAIL: $*"; failed=$((failed + 1)); }
-# Runs a command; on failure says so with the end of what it printed.
 run() { out=$("$@" 2>&1) || { fail "$* ($(echo "$out" | tail -n 20))"; return 1; }; }
-# Runs a validator: a warning fails as an error does, whatever its exit code.
+# A validator's warning fails as an error does.
 clean() { out=$("$@" 2>&1) && ! echo "$out" | grep -Eq '(error|warning):' || fail "$*: $out"; }
 
 [ "${ZAVIRON_SANDBOX:-}" = 1 ] || { echo "this script installs packages: run it inside tests/sandbox.sh" >&2; exit 2; }
@@ -29,13 +28,13 @@ run dpkg-deb -R "$deb" next && echo >> "next$default" && run sed -i 's/^Version:
 names() { tr ',|' '\n\n' | sed 's/^ *//; s/[ :].*//' | grep .; }
 direct=$(dpkg-deb -f "$deb" Depends | names)
 depends=$(echo "$direct"; for name in $direct; do dpkg-query -W -f='${Depends}' "$name" 2>/dev/null | names; done)
-# apt-key and apt-add-repository only where the release has them: without them keys take the keyring path and a
-# PPA fails its row. The terminal's data and, on Qt 5 alone, the Cleanlooks style follow the build's Qt.
+# apt-add-repository only where the release has it (without it a PPA fails its row). The terminal's data and, on
+# Qt 5 alone, the Cleanlooks style follow the build's Qt.
 qt=$(sed -n 's/^ZAVIRON_QT_MAJOR:INTERNAL=//p' "$build/CMakeCache.txt")
 loaded=/usr/share/qtermwidget$qt/color-schemes
 [ "$qt" = 5 ] && loaded="$loaded $(echo /usr/lib/*/qt5/plugins/styles/libqcleanlooksstyle.so)"
 for path in $(for p in apt-get dpkg-query curl gpg pidof pkexec; do command -v "$p" || echo "$p"; done) \
-    $(for p in apt-key apt-add-repository; do command -v "$p"; done) $loaded; do
+    $(command -v apt-add-repository) $loaded; do
     # With a merged /usr a file may be registered under /bin or /lib.
     owner=$(dpkg-query -S "$path" "${path#/usr}" 2>/dev/null | head -n 1 | cut -d: -f1 | names)
     [ -n "$owner" ] && echo "$depends" | grep -qxF "$owner" || fail "$path: in no package the program depends on ($owner)"
@@ -58,7 +57,7 @@ for size in 32 48 64 128 256; do
     file "/usr/share/icons/hicolor/${size}x$size/apps/$icon.png" | grep -q "PNG image data, $size x $size, 8-bit/color RGBA" ||
         fail "no ${size}x$size icon with transparency named $icon"
 done
-# No error and no warning but one: the start-up removes dpkg's stale lock file, which lintian flags.
+# No error and no warning but one: the start-up looks at dpkg's lock file, which lintian flags.
 out=$(lintian "$deb" 2>&1) && ! echo "$out" | grep -E '^[EW]: ' | grep -qv '^W: zaviron: uses-dpkg-database-directly ' ||
     fail "lintian: $out"
 
