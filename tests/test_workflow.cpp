@@ -263,7 +263,7 @@ private slots:
             if (auto *terminal = qobject_cast<FormTerminal *>(window))
                 terminal->ButtonClose->click();
         QTRY_COMPARE_WITH_TIMEOUT(w.ButtonCancel->text(), QStringLiteral("Закрыть"), 60000);
-        QCOMPARE(runProgram("dpkg", {"--audit"}).out, QByteArray());
+        QCOMPARE(runProgram("dpkg", {"--audit", "zv-slow"}).out, QByteArray()); // zv-bad of another case may be listed
         QCOMPARE(w.rowState(1), RowState::Failed);
         QCOMPARE(PackageStatus::isInstalled(PackageStatus::queryStatus("zv-next")), false);
         QVERIFY(Support::logText().contains("]  Установка программы zv-next не выполнена: установка прервана\n"));
