@@ -5,9 +5,9 @@
 // program's own time (measured in a second run with the pauses at zero). Beside it: one plain joint
 // "apt-get install -s" over the same names, the practical limit of a check.
 //
-// A second table runs Installability::judge over the same names with real apt-get simulations (with --no-remove, the
-// way the check runs them), once at "-q", at which apt lists the unmet dependencies, and once at "-qq", at which it
-// does not: how many simulations it needs, apt's time and its ratio to the joint limit.
+// A second table runs Installability::judge over the same names with real apt-get simulations (the check's own
+// arguments, AptCommands::simulateArgs), once at "-q", at which apt lists the unmet dependencies, and once at "-qq",
+// at which it does not: how many simulations it needs, apt's time and its ratio to the joint limit.
 //
 // It changes apt's sources, so it runs in the sandbox only:
 //   tests/sandbox.sh --no-net -- build/bench/bench_check
@@ -25,6 +25,7 @@
 #include "app/syspaths.h"
 #include "app/timing.h"
 #include "catalogue/catalogueaccess.h"
+#include "mainwindow/aptcommands.h"
 #include "mainwindow/formmain.h"
 #include "mainwindow/installability.h"
 
@@ -143,10 +144,9 @@ Judged judged(const QStringList &packages, const QString &quiet)
     const auto simulate = [&](const QStringList &names) {
         QElapsedTimer clock;
         clock.start();
-        const ProcessResult answer = runProgram(
-            QStringLiteral("/usr/bin/apt-get"),
-            QStringList{"install", "-s", quiet, "-y", "-o", "APT::Cmd::Pattern-Only=true", "--no-remove", "--"} + names,
-            120000);
+        QStringList args = AptCommands::simulateArgs(names);
+        args.replace(args.indexOf(QStringLiteral("-q")), quiet);
+        const ProcessResult answer = runProgram(QStringLiteral("/usr/bin/apt-get"), args, 120000);
         result.aptMs += clock.elapsed();
         return answer;
     };

@@ -70,8 +70,11 @@ bool AptCommands::needsRepair(const ProcessResult &audit)
 
 QStringList AptCommands::simulateArgs(const QStringList &packages)
 {
-    // -q, not -qq: apt lists the unmet dependencies only then, naming each package they keep back.
-    return QStringList{QStringLiteral("install"), QStringLiteral("-s"), QStringLiteral("-q"), QStringLiteral("-y")} +
+    // -q, not -qq: apt lists the unmet dependencies only then, naming each package they keep back. The account of
+    // its automatic installs (stderr) says for which package it would remove an installed one, which --no-remove
+    // refuses without a name (Installability::judge).
+    return QStringList{QStringLiteral("install"), QStringLiteral("-s"), QStringLiteral("-q"), QStringLiteral("-y"),
+                       QStringLiteral("-o"), QStringLiteral("Debug::pkgDepCache::AutoInstall=true")} +
            nameOptions() + QStringList{QStringLiteral("--")} + packages;
 }
 

@@ -36,6 +36,44 @@ bool isErrorLine(const QString &line)
     return line.startsWith(QLatin1String("E:")) || line.startsWith(QLatin1String("Error:"));
 }
 
+// The names among `among` whose installation makes apt remove an installed package, read from its account of the
+// automatic installs on stderr (Debug::pkgDepCache::AutoInstall, see AptCommands::simulateArgs): "Removing: OLD as
+// upgrade is not an option for NEW (version)", where NEW is a marked name or a package apt installs for one
+// ("Installing NEW as Depends of NAME", followed up to the marked name). An answer without such lines (another apt,
+// another cause) names none.
+QStringList removalCauses(const QByteArray &aptErr, const QStringList &among)
+{
+    static const QRegularExpression installing(QStringLiteral("^\\s*Installing (\\S+) as \\S.* of (\\S+)$"));
+    static const QRegularExpression removing(
+        QStringLiteral("^\\s*Removing: \\S+ as upgrade is not an option for (\\S+)"));
+    QMap<QString, QString> installedFor; // package -> the package it is installed for
+    QStringList causes, found;
+    for (const QByteArray &raw : aptErr.split('\n')) {
+        const QString line = QString::fromUtf8(raw);
+        QRegularExpressionMatch match = installing.match(line);
+        if (match.hasMatch() && !installedFor.contains(match.captured(1)))
+            installedFor.insert(match.captured(1), match.captured(2));
+        else if ((match = removing.match(line)).hasMatch())
+            causes << match.captured(1);
+    }
+    // These lines show every package with its ":arch", a marked name may have none.
+    const auto marked = [&among](const QString &package) {
+        for (const QString &name : among)
+            if (package == name || (!name.contains(QLatin1Char(':')) && package.section(QLatin1Char(':'), 0, 0) == name))
+                return name;
+        return QString();
+    };
+    for (QString package : causes) {
+        // At most one step for each package apt names, so that a circle of lines cannot hold the check.
+        for (int steps = 0; marked(package).isEmpty() && steps <= installedFor.size(); ++steps)
+            package = installedFor.value(package);
+        const QString name = marked(package);
+        if (!name.isEmpty() && !found.contains(name))
+            found << name;
+    }
+    return found;
+}
+
 struct Judge {
     const std::function<ProcessResult(const QStringList &)> &simulate;
     Installability::Outcome outcome;
@@ -63,6 +101,15 @@ struct Judge {
                         outcome.failures.insert(it.key(), it.value());
                 if (set.size() < before)
                     continue; // the rest again, without the names apt blamed
+                if (set.size() > 1) {
+                    // A removal refused by --no-remove names no marked package in the error; apt's account of what
+                    // it installs and removes for which says whose installation would remove one.
+                    for (const QString &name : removalCauses(answer.err, set))
+                        if (set.removeAll(name) > 0)
+                            outcome.failures.insert(name, AptCommands::simulationFailure(answer));
+                    if (set.size() < before)
+                        continue;
+                }
                 if (set.size() == 1) {
                     outcome.failures.insert(set.first(), AptCommands::simulationFailure(answer));
                     return false;

@@ -29,11 +29,13 @@ struct Outcome {
 
 /// Which of names apt cannot install, with each one's reason. One joint simulation; when it fails, the names apt
 /// blames are dropped and the rest simulated jointly again, while apt names new ones. An answer that blames none of
-/// the remaining names (a removal refused by --no-remove) splits them in halves, each simulated jointly, down to
-/// single names where needed; when the first half passes, the second is known to fail and is split without a run
-/// of its own. A name's reason is apt's line about it where an answer names it, else its own simulation's reason
-/// (RepoCommands::simulationFailure). A run that did not finish (not started, timed out) ends the check: every name
-/// still open gets its reason. simulate runs apt-get over the names it is given.
+/// the remaining names (a removal refused by --no-remove names none in the error) drops the ones whose installation
+/// apt's account of its automatic installs says would remove an installed package; where it says nothing either,
+/// the names are split in halves, each simulated jointly, down to single names where needed; when the first half
+/// passes, the second is known to fail and is split without a run of its own. A name's reason is apt's line about
+/// it where an answer names it, else the reason of the simulation that found it (AptCommands::simulationFailure).
+/// A run that did not finish (not started, timed out) ends the check: every name still open gets its reason.
+/// simulate runs apt-get over the names it is given.
 Outcome judge(const QStringList &names, const std::function<ProcessResult(const QStringList &)> &simulate);
 
 } // namespace Installability
