@@ -570,6 +570,8 @@ private slots:
             << Failures{{"zv-replacer", "E: Packages need to be removed but remove is disabled."},
                         {"zv-dep", "E: Unable to correct problems, you have held broken packages."},
                         {"zv-left", "zv-left : Conflicts: zv-right but 1.0 is to be installed"}} << 10;
+        QTest::newRow("a removal traced through a dependency to its marked name") << QStringList{"zv-indirect"} + ok
+            << Failures{{"zv-indirect", "E: Packages need to be removed but remove is disabled."}} << 2;
     }
     void installability()
     {
@@ -577,11 +579,13 @@ private slots:
             {"zv-na", "E: Unable to locate package zv-na\n"}, {"zv-replacer", "E: Packages need to be removed but "
             "remove is disabled.\n"}, {"zv-dep", " zv-broken : Depends: zv-nobody-has-it but it is not installable\n"},
             {"zv-arch:amd64", " zv-arch : Depends: zv-nobody3 but it is not installable\n"},
-            {"zv-left", " zv-left : Conflicts: zv-right but 1.0 is to be installed\n"}};
+            {"zv-left", " zv-left : Conflicts: zv-right but 1.0 is to be installed\n"}, {"zv-indirect", "  Installing zv-new:amd64 as "
+            "Depends of zv-indirect:amd64\n  Removing: zv-old:amd64 as upgrade is not an option for zv-new:amd64 (1.0)\nE: "
+            "Packages need to be removed but remove is disabled.\n"}};
         const auto simulate = [](const QStringList &set) {
             QByteArray at[3]; // apt stops at the first step that fails: names, dependencies, removals
             for (const QString &n : set)
-                at[apt[n].startsWith("E: U") ? 0 : apt[n].startsWith("E:") ? 2 : 1] += apt[n];
+                at[apt[n].startsWith("E: U") ? 0 : apt[n].contains("E: P") ? 2 : 1] += apt[n];
             const int step = !at[0].isEmpty() ? 0 : !at[1].isEmpty() ? 1 : 2;
             return ProcessResult{true, true, false, at[step].isEmpty() ? 0 : 100, step == 1 ? at[1] : "",
                 step != 1 ? at[step] : "E: Unable to correct problems, you have held broken packages.\n"};
