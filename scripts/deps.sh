@@ -5,8 +5,8 @@
 #
 # The set follows what this release's apt offers, never a table of release names: where the terminal widget
 # for Qt 6 is offered (libqtermwidget6-2-dev on Ubuntu, libqtermwidget-dev on Debian), the Qt 6 set; else the
-# Qt 5 set. Likewise the fuzzer's runtime follows the clang that apt offers, polkit is polkitd and pkexec where
-# they are packages of their own, and software-properties-common (apt-add-repository) is wanted only where apt has it.
+# Qt 5 set. Likewise polkit is polkitd and pkexec where they are packages of their own, and
+# software-properties-common (apt-add-repository) is wanted only where apt has it.
 set -eu
 list=
 [ "${1:-}" = list ] && { list=1; shift; }
@@ -33,10 +33,9 @@ fi
 run="cmake make g++ pkg-config $qt libutf8proc-dev fonts-liberation procps curl ca-certificates"
 offered software-properties-common && run="$run software-properties-common"
 
-clang=$(apt-cache depends clang 2>/dev/null | sed -n 's/^  Depends: clang-\([0-9][0-9]*\)$/\1/p' | head -n 1)
 polkit=policykit-1
 offered polkitd && offered pkexec && polkit="polkitd pkexec"
-test="$run dpkg-dev clang ${clang:+libclang-rt-$clang-dev} xvfb xauth iproute2 python3 gnupg openssl \
+test="$run dpkg-dev xvfb xauth iproute2 python3 gnupg openssl \
 file $polkit desktop-file-utils appstream libxml2-utils dbus ansible-core python3-apt lintian"
 
 if [ "$1" = run ]; then wanted=$run; else wanted=$test; fi

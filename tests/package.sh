@@ -28,8 +28,7 @@ run dpkg-deb -R "$deb" next && echo >> "next$default" && run sed -i 's/^Version:
 names() { tr ',|' '\n\n' | sed 's/^ *//; s/[ :].*//' | grep .; }
 direct=$(dpkg-deb -f "$deb" Depends | names)
 depends=$(echo "$direct"; for name in $direct; do dpkg-query -W -f='${Depends}' "$name" 2>/dev/null | names; done)
-# apt-add-repository only where the release has it (without it a PPA fails its row). The terminal's data and, on
-# Qt 5 alone, the Cleanlooks style follow the build's Qt.
+# apt-add-repository only where the release has it; the terminal's data and the Qt 5 style follow the build's Qt.
 qt=$(sed -n 's/^ZAVIRON_QT_MAJOR:INTERNAL=//p' "$build/CMakeCache.txt")
 loaded=/usr/share/qtermwidget$qt/color-schemes
 [ "$qt" = 5 ] && loaded="$loaded $(echo /usr/lib/*/qt5/plugins/styles/libqcleanlooksstyle.so)"
@@ -51,12 +50,6 @@ grep -qx 'Exec=zaviron-pkexec' "$desktop" || fail "menu entry: not started throu
 clean desktop-file-validate "$desktop"
 grep -q '<launchable type="desktop-id">org.zaviron.Zaviron.desktop<' "$metainfo" || fail "metainfo: no launchable"
 clean appstreamcli validate --no-net "$metainfo"
-# Each picture lies in the folder of its size, under the name the menu entry asks for.
-icon=$(sed -n 's/^Icon=//p' "$desktop")
-for size in 32 48 64 128 256; do
-    file "/usr/share/icons/hicolor/${size}x$size/apps/$icon.png" | grep -q "PNG image data, $size x $size, 8-bit/color RGBA" ||
-        fail "no ${size}x$size icon with transparency named $icon"
-done
 # No error and no warning but one: the start-up looks at dpkg's lock file, which lintian flags.
 out=$(lintian "$deb" 2>&1) && ! echo "$out" | grep -E '^[EW]: ' | grep -qv '^W: zaviron: uses-dpkg-database-directly ' ||
     fail "lintian: $out"

@@ -1,7 +1,6 @@
 #!/bin/sh
-# Runs a command in a throw-away sandbox (as root): private mounts in which /etc, /var/lib, /var/cache, /var/log, /run
-# and /usr are overlays whose changes vanish, /tmp and $HOME private tmpfs folders, a private process namespace;
-# --no-net adds a network namespace with no link up. The folders in ZAVIRON_KEEP (colon-separated) stay reachable.
+# Runs a command as root with overlays over the system folders, private /tmp and $HOME, its own process namespace
+# (--no-net: and network); the folders in ZAVIRON_KEEP (colon-separated) stay reachable.
 #   tests/sandbox.sh [--no-net] -- COMMAND [ARG...]
 set -eu
 

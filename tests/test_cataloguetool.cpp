@@ -31,8 +31,7 @@ class TestCatalogueTool : public QObject
 private slots:
     void initTestCase() { qputenv("LC_ALL", "C.UTF-8"); } // Ansible refuses other locales
 
-    // Any catalogue goes through the text form and back unchanged (a null marker comes back empty); hand-written
-    // text may have comments, missing keys and CR LF line ends; a line the reader cannot take is named.
+    // Any catalogue goes through the text form and back; a line the reader cannot take is named.
     void textForm_data()
     {
         QTest::addColumn<QString>("text");
@@ -61,8 +60,7 @@ private slots:
         QCOMPARE(CatalogueCodec::encode(got).toHex(), CatalogueCodec::encode(Support::fetch<Entries>("expected")).toHex());
     }
 
-    // Every field reaches YAML as data (Ansible reads the playbook), and what the window would refuse is left out
-    // with a comment.
+    // Every field reaches YAML as data; what the window would refuse is left out with a comment.
     void playbook_data()
     {
         QTest::addColumn<Entries>("entries");

@@ -1,5 +1,4 @@
-// The window-free core: the catalogue file, field rules and dpkg's status, the workflow's decisions, apt's arguments
-// and answers, sources.list and keys, the running text, log lines, the instance lock and window fitting.
+// The window-free core: every rule the windows apply, one table each.
 #include <QTextDocument>
 #include <sched.h>
 #include <sys/mount.h>
@@ -19,7 +18,6 @@
 #include "mainwindow/sourceslist.h"
 #include "mainwindow/workflow.h"
 #include "mainwindow/rowstate.h"
-#include "mainwindow/runningtext.h"
 #include "tests/support/support.h"
 
 using States = QVector<RowState>;
@@ -48,8 +46,7 @@ class TestCore : public QObject
     QTemporaryDir dir;
 
 private slots:
-    // A catalogue that the Qt 5 build wrote (a character beyond 16 bits, a line break, empty fields) is read, and
-    // written again byte for byte, by either build.
+    // A catalogue the Qt 5 build wrote is read and written again byte for byte by either build.
     void catalogueOfTheQt5Build()
     {
         const QByteArray written = Support::readAll(ZAVIRON_SOURCE_DIR "/tests/data/qt5-catalogue.db");
@@ -85,8 +82,7 @@ private slots:
         QTEST(complete, "complete");
     }
 
-    // A rewrite keeps what the administrator set on the file (apt's own user must still read sources.list) and leaves
-    // no temporary file beside it; neither a rewrite nor the log, to a file or dangling, goes through a link.
+    // A rewrite keeps the file's mode and owner and leaves no temporary file; nothing is written through a link.
     void filesNeverThroughLinks()
     {
         Support::WorkDir work;
@@ -103,8 +99,7 @@ private slots:
         QVERIFY(::mkfifo("fifo", 0600) == 0 && !appendLogLine("fifo", "x")); // refused at once, not left waiting
     }
 
-    // Which catalogue names are installed: the package in any letter case, the architecture as written; a held
-    // package is installed, a half-configured one is not.
+    // Installed: the package in any letter case, the architecture as written; held counts, half-configured not.
     void installed_data()
     {
         QTest::addColumn<QByteArray>("output");
@@ -129,7 +124,6 @@ private slots:
         QCOMPARE(PackageStatus::statusText(output) == PackageStatus::InstalledText, !found.isEmpty());
     }
 
-    // A click on the check box moves only between marked and unmarked; the look follows the state.
     void clickOnTheCheckBox_data()
     {
         QTest::addColumn<RowState>("state");
@@ -156,7 +150,6 @@ private slots:
         QCOMPARE(look.bar == RowLook::Zero, after == RowState::Marked);
     }
 
-    // Which packages the check and the run take, which repository fields they add, and where a key goes.
     void workflowDecisions_data()
     {
         QTest::addColumn<Entries>("entries");
@@ -206,8 +199,7 @@ private slots:
         QVERIFY2(text.contains("a b, x&lt;b&gt;, p 0") && text.contains("p 17 и ещё 2</font>"), qPrintable(text));
     }
 
-    // Texts made from a field: a log line stays one entry and acts on no terminal, a key's line is bound to its key,
-    // a key file's name is a plain word, a tooltip shows its markup as text.
+    // Texts made from a field: a log line stays one entry, a tooltip shows markup as text.
     void textRules_data()
     {
         QTest::addColumn<QString>("rule");
@@ -257,7 +249,6 @@ private slots:
             QCOMPARE(pipe.mid(2), (QStringList{"sh", field}));
             QVERIFY(!pipe.at(1).contains(field));
         }
-        // Runs that take the lock wait for it; names are packages, never patterns; nothing is removed or forced.
         for (const QStringList &args : {AptCommands::installCommand("vlc").args, AptCommands::simulateArgs({"vlc"})}) {
             QCOMPARE(args.join(' ').contains("APT::Cmd::Pattern-Only=true --no-remove"), true);
             QCOMPARE(args.join(' ').contains("force-yes"), false);
@@ -297,8 +288,7 @@ private slots:
         QCOMPARE(SourcesList::addEntry(once.content, line).content, expected); // a later check writes no copy
     }
 
-    // What a field may hold before it reaches dpkg, apt-get, apt-add-repository, curl or sources.list. Only a
-    // package name may be marked, simulated and installed; dpkg's own syntax is checked before any query.
+    // What a field may hold before it reaches dpkg, apt-get, apt-add-repository, curl or sources.list.
     void fieldRules_data()
     {
         QTest::addColumn<QString>("rule");
@@ -332,8 +322,7 @@ private slots:
         QTEST(rejected, "rejected");
     }
 
-    // A download is judged by the script's end, curl's own status on its last line of errors, and the size; a key is
-    // stored only when it is exactly one public key: the data's own shape, then gpg's listing of it.
+    // A download is judged by curl's last status line and the size, a key by its shape and gpg's listing.
     void keyData_data()
     {
         QTest::addColumn<QByteArray>("err"); // the download's errors
@@ -389,8 +378,7 @@ private slots:
         QCOMPARE(QFileInfo(keys).permissions(), QFileDevice::Permissions(0x7755)); // 0755
     }
 
-    // apt is judged by its exit status; its reason is the first "E:" line. The summary rewords one known message.
-    // Another tool's reason is its last line, the rest follows: a traceback ends with what went wrong.
+    // apt's reason is its first "E:" line, another tool's its last line (a traceback ends with what went wrong).
     void failureReason_data()
     {
         QTest::addColumn<int>("exitCode"); // -1: ended by a signal, -2: not started, -3: timed out
@@ -427,8 +415,7 @@ private slots:
         QTEST(AptCommands::failureReason(result), "toolReason");
     }
 
-    // The summary names what this check added when the refresh failed, or when it could not fetch an added repository;
-    // the refresh's end is read from the files its script left (none, or no number: it never ended).
+    // The refresh's end as its script left it, and what the summary names of what this check added.
     void refreshNote_data()
     {
         QTest::addColumn<QByteArray>("status"); // the status file's content; "-": no such file
@@ -458,33 +445,6 @@ private slots:
         for (const QString &part : named)
             QVERIFY2(note.contains(part), qPrintable(note));
         QCOMPARE(note.contains(" A\n"), named.contains(" A\n"));
-    }
-
-    // Per row: the running text from a position, the tick interval for a speed, a table row's scroll position.
-    void runningText_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("pos");
-        QTest::addColumn<QStringList>("shown"); // one text per tick
-        QTest::addColumn<int>("speed");
-        QTest::addColumn<int>("interval");
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<int>("row");
-        QTest::addColumn<int>("position");
-        QTest::newRow("goes round") << "abc" << 0 << QStringList{"bca", "cab", "abc"} << 3 << 333 << 28 << 14 << 165;
-        QTest::newRow("past a shorter text") << "abc" << 10 << QStringList{"abc", "bca"} << 7 << 142 << 19 << 18 << 31;
-        QTest::newRow("empty, stopped, no scroll") << "" << 0 << QStringList{"", ""} << 0 << 0 << 18 << 17 << 0;
-    }
-    void runningText()
-    {
-        QFETCH(QString, text);
-        QFETCH(int, pos);
-        QStringList got;
-        while (got.size() < fetch<QStringList>("shown").size())
-            got << RunningText::advance(text, &pos);
-        QTEST(got, "shown");
-        QTEST(RunningText::intervalMs(fetch<int>("speed")), "interval");
-        QTEST(RunningText::scrollPosition(fetch<int>("rows"), fetch<int>("row")), "position");
     }
 
     // Whose catalogue is read and written: a plain file of ours, in a folder nobody else can write.
@@ -610,7 +570,7 @@ private slots:
         QCOMPARE(::umount(QFile::encodeName(full)), 0);
     }
 
-    // Taking an appended copy off again, and deleting an entry: a refusal leaves the file's bytes and says why.
+    // Undoing an append and deleting an entry: a refusal leaves the file's bytes and says why.
     void catalogueChange_data()
     {
         QTest::addColumn<QByteArray>("file");

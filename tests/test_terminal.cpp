@@ -59,9 +59,7 @@ private slots:
             QFile::remove(file);
     }
 
-    // Arguments arrive as given; the end is reported once, then the window frees itself. The button ends only its own
-    // apt-get; the close control gets a note while the command runs; a kill from outside ends it, even once the number
-    // has gone to another process. One that could not start waits for the user.
+    // The end is reported once, whatever ends the command; the button ends only its own apt-get.
     void closing_data()
     {
         QTest::addColumn<TerminalCommand>("command");

@@ -1,5 +1,4 @@
-// The check and the installation with real apt in the sandbox, from the buttons to the last row, against a local
-// signed repository whose key is served over https on the loopback.
+// The check and the installation with real apt in the sandbox against a local signed repository.
 
 #include "tests/support/support.h"
 
@@ -116,9 +115,8 @@ private slots:
         delete boxes;
     }
 
-    // Hostile text in every field stays data and apt does what a row says and nothing else: the sources line is bound
-    // to its key, a row whose key cannot be fetched writes no line, an unreachable repository is named in the summary.
-    // The run installs what passed, once per package, and goes on after a failing maintainer script.
+    // Hostile text in every field stays data and apt does what a row says and nothing else; the run installs what
+    // passed, once per package, and goes on after a failing maintainer script.
     void checkThenInstall()
     {
         QCOMPARE(runProgram("dpkg", {"-i", repo + "/zv-extra.deb"}).exitCode, 0); // zv-conflict would remove it
@@ -144,7 +142,6 @@ private slots:
         QVERIFY(boxes->shown.at(0).contains(dashed));
         runCheck(w);
 
-        // Only the acceptable lines, the user's own kept; the key stored once, for its own repository.
         const QByteArray sources = userLines + (written + '\n' + unreachable + '\n').toUtf8();
         QCOMPARE(Support::readAll(Sys::SourcesList), sources);
         QCOMPARE(QDir("/etc/apt/sources.list.d").entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
@@ -201,8 +198,7 @@ private slots:
         QCOMPARE(boxes->shown.size(), 3);
     }
 
-    // All rows pass the check without a summary; a package's question is then asked in the terminal, which stays
-    // open, and answered by keystrokes sent there.
+    // A check where all pass shows no summary; a package's question is answered in the terminal.
     void aQuestionInTheTerminal()
     {
         QVERIFY(AptFixture::onlySources("deb [trusted=yes] file:" + repo.toUtf8() + " ./\n") && AptFixture::aptUpdate());
@@ -250,8 +246,7 @@ private slots:
         QVERIFY(!Support::logText().contains("Создан список программ"));
     }
 
-    // An abort while a configure script runs: the terminal waits for dpkg, the next package never starts, and dpkg is
-    // left consistent.
+    // An abort during a configure script: the next package never starts, dpkg is left consistent.
     void abortDuringAConfigureScript()
     {
         QVERIFY(AptFixture::onlySources("deb [trusted=yes] file:" + repo.toUtf8() + " ./\n") && AptFixture::aptUpdate());

@@ -41,9 +41,7 @@ private:
     QString previous;
 };
 
-/// While it lives, every message box really runs and is answered at once: its text and informative text as the
-/// user reads them ("text|informative") go to shown; the answer is that button of the box, or else that key (a box
-/// without the button: Escape).
+/// While it lives, every box really runs: "text|informative" as shown goes to shown; answered by that button or key.
 class Boxes
 {
 public:
