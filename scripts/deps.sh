@@ -35,7 +35,7 @@ offered software-properties-common && run="$run software-properties-common"
 
 polkit=policykit-1
 offered polkitd && offered pkexec && polkit="polkitd pkexec"
-test="$run dpkg-dev xvfb xauth iproute2 python3 gnupg openssl \
+test="$run dpkg-dev xvfb xauth x11-xserver-utils libnotify-bin iproute2 python3 gnupg openssl \
 file $polkit desktop-file-utils appstream libxml2-utils dbus ansible-core python3-apt lintian"
 
 if [ "$1" = run ]; then wanted=$run; else wanted=$test; fi
