@@ -9,11 +9,10 @@ t=/tmp/launcher failed=0 && mkdir -m 1777 $t && cd $t && export DISPLAY=:7 PATH=
 cp /usr/bin/setpriv rootpriv && chmod 4755 rootpriv && echo "echo \"\$*\" > $t/told" > notify-send
 printf '[ "$(cat %s/code)" = refused ] && exit 126\nexec %s/rootpriv --reuid=0 --regid=0 --clear-groups env -i PATH=/usr/bin:/bin HOME=/root DISPLAY="$DISPLAY" ${XAUTHORITY+"XAUTHORITY=$XAUTHORITY"} "$@"\n' $t $t > pkexec
 printf '#!/bin/sh\nxhost > %s/seen 2>&1; exit "$(cat %s/code)"\n' $t $t > /usr/bin/zaviron && chmod 755 pkexec notify-send /usr/bin/zaviron
-touch server stale && xauth -q -f server add :7 . "$(mcookie)" && xauth -q -f stale add :7 . "$(mcookie)"
+touch server stale && xauth -q -f server add :7 . "$(mcookie)" && xauth -q -f stale add :7 . "$(mcookie)" && cp server own
 Xvfb :7 -auth server -nolisten tcp -noreset 2>/dev/null &
 x() { XAUTHORITY=$t/server xhost "$@" 2>&1; }
-for _ in $(seq 100); do x >/dev/null && break; sleep 0.1; done
-x +SI:localuser:nobody >/dev/null && cp server own && chown nobody stale own
+chown nobody stale own && for _ in $(seq 100); do x +SI:localuser:nobody >/dev/null && break; sleep 0.1; done
 # case | the user's environment | the list beforehand | program's status | launcher's status | root saw | root listed after | told
 while IFS='|' read -r name vars before code want saw after told; do
     rm -f seen told && echo "$code" > code && x "$before" >/dev/null
