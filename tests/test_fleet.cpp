@@ -13,24 +13,13 @@ const int HttpPort = 48731, HttpsPort = 48732; // the sandbox has a network of i
 const QString Roots = qEnvironmentVariable("ZAVIRON_FLEET", QStringLiteral("/var/tmp/zaviron-fleet"));
 const QString Tool = QStringLiteral(ZAVIRON_BINARY_DIR "/zaviron-catalogue");
 
-// One folder over http and over https (certificate trusted in the sandbox), where /to-http/ redirects to http.
-const char *const Servers =
-    "import http.server,ssl,sys,functools,threading\n"
-    "class H(http.server.SimpleHTTPRequestHandler):\n"
-    "  def log_message(self,*a): pass\n"
-    "  def do_GET(self):\n"
-    "    if not self.path.startswith('/to-http/'): return super().do_GET()\n"
-    "    self.send_response(302);self.send_header('Location','http://127.0.0.1:'+sys.argv[2]+self.path[8:]);self.end_headers()\n"
-    "h=functools.partial(H,directory=sys.argv[1]);serve=lambda p:http.server.ThreadingHTTPServer(('127.0.0.1',int(p)),h)\n"
-    "s=serve(sys.argv[3]);c=ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER);c.load_cert_chain(sys.argv[4],sys.argv[5])\n"
-    "s.socket=c.wrap_socket(s.socket,server_side=True);threading.Thread(target=serve(sys.argv[2]).serve_forever).start();s.serve_forever()\n";
-
-QJsonObject hostResult(const QJsonObject &run, const QString &task, const QString &host)
+// What a task gave a host, from the json callback's account of a run.
+QJsonValue hostResult(const QJsonObject &run, const QString &task, const QString &host)
 {
-    for (const QJsonValue t : run[QStringLiteral("plays")][0][QStringLiteral("tasks")].toArray())
-        if (t[QStringLiteral("task")][QStringLiteral("name")] == task)
-            return t[QStringLiteral("hosts")][host].toObject();
-    return QJsonObject();
+    for (const QJsonValue t : run["plays"][0]["tasks"].toArray())
+        if (t["task"]["name"] == task)
+            return t["hosts"][host]["msg"];
+    return QJsonValue();
 }
 
 } // namespace
@@ -55,14 +44,8 @@ private slots:
         QCOMPARE(runProgram("ip", {"link", "set", "lo", "up"}).exitCode, 0);
         QVERIFY(QFile::setPermissions(fixture.path(), QFile::permissions(fixture.path()) | QFile::ExeOther));
         QByteArray armored, binary;
-        QVERIFY(AptFixture::buildPackage(repo, "zv-signed") && AptFixture::indexRepository(repo));
-        QVERIFY(AptFixture::makeKey(fixture.filePath("gnupg"), &armored, &binary) && AptFixture::signRepository(repo, fixture.filePath("gnupg")));
-        QVERIFY(Support::writeFile(repo + "/key.asc", armored));
-        const QString cert = "/usr/local/share/ca-certificates/zv-fleet.crt", pem = fixture.filePath("key.pem");
-        QCOMPARE(runProgram("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", pem, "-out", cert, "-subj", "/CN=127.0.0.1",
-                                        "-addext", "subjectAltName=IP:127.0.0.1", "-days", "2"}).exitCode, 0);
-        QCOMPARE(runProgram("update-ca-certificates", {}, 60000).exitCode, 0);
-        servers.start("python3", {"-c", Servers, repo, QString::number(HttpPort), QString::number(HttpsPort), cert, pem});
+        QVERIFY(AptFixture::buildPackage(repo, "zv-signed") && AptFixture::indexRepository(repo) && AptFixture::makeKey(fixture.filePath("gnupg"), &armored, &binary));
+        QVERIFY(AptFixture::signRepository(repo, fixture.filePath("gnupg")) && Support::writeFile(repo + "/key.asc", armored) && AptFixture::serve(&servers, repo, HttpsPort, HttpPort));
         // Each host: its release's root under an overlay, with only its stand-in distribution in its sources.
         QString lines = "[fleet]\n";
         for (const QString &name : hosts) {
@@ -71,14 +54,12 @@ private slots:
                 QVERIFY(AptFixture::buildPackage(dist, package)); // Debian 13 stands in without zv-old
             QVERIFY(AptFixture::indexRepository(dist) && QDir().mkpath(root) && QDir().mkpath(root + "-upper") && QDir().mkpath(root + "-work"));
             QCOMPARE(runProgram("mount", {"-t", "overlay", "overlay", "-o", "lowerdir=" + Roots + '/' + suite + ",upperdir=" + root + "-upper,workdir=" + root + "-work", root}).exitCode, 0);
-            QVERIFY(QFile::remove(root + "/etc/apt/sources.list") || QDir(root + "/etc/apt/sources.list.d").isEmpty());
-            QCOMPARE(runProgram("cp", {"-r", dist, root + "/srv/dist"}).exitCode, 0);
+            QVERIFY(QFile::remove(root + "/etc/apt/sources.list") && runProgram("cp", {"-r", dist, root + "/srv/dist"}).exitCode == 0);
             QVERIFY(Support::writeFile(root + "/etc/apt/sources.list.d/dist.list", "deb [trusted=yes] file:/srv/dist ./\n"));
             lines += name + " ansible_host=" + root + '\n';
         }
         QVERIFY(Support::writeFile(inventory, (lines + "[fleet:vars]\nansible_connection=community.general.chroot\n"
                                                "ansible_python_interpreter=/usr/bin/python3\nansible_become=false\n").toUtf8()));
-        QTRY_VERIFY_WITH_TIMEOUT(runProgram("curl", {"-sf", "-o", "/dev/null", QString("https://127.0.0.1:%1/key.asc").arg(HttpsPort)}).exitCode == 0, 15000);
     }
 
     void cleanupTestCase()
@@ -114,10 +95,10 @@ private slots:
             QCOMPARE(result["stats"]["debian12"]["failures"].toInt() * 10 + result["stats"]["debian13"]["failures"].toInt(), 1);
             if (run == 2)
                 QCOMPARE(result["stats"]["debian12"]["changed"].toInt() + result["stats"]["debian13"]["changed"].toInt(), 0);
-            QCOMPARE(hostResult(result, "what this host could not get, and why", "debian13")["msg"].toVariant().toStringList(),
+            QCOMPARE(hostResult(result, "what this host could not get, and why", "debian13").toVariant().toStringList(),
                      {"entry 3 (" + hostile + "), package zv-old: the package lists of this host do not offer it"});
             for (const QString &name : hosts)
-                QCOMPARE(hostResult(result, "what this host got", name).value("msg")["skipped, as a PPA is for Ubuntu hosts only"].toVariant().toStringList(),
+                QCOMPARE(hostResult(result, "what this host got", name)["skipped, as a PPA is for Ubuntu hosts only"].toVariant().toStringList(),
                          {"entry 5 (P), package zv-ppa"});
         }
         for (const QString &name : hosts)
