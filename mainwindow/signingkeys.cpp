@@ -126,32 +126,34 @@ SigningKeys::Stored SigningKeys::store(const QString &dir, const QString &url, c
     return stored;
 }
 
+QByteArray SigningKeys::key(const QString &url, QString *failure)
+{
+    *failure = FieldRules::keyUrlProblem(url);
+    if (!failure->isEmpty())
+        return QByteArray();
+    const ProcessResult download = runProgram(QString::fromLatin1(Sys::Sh), downloadArgs(url));
+    *failure = downloadFailure(download);
+    if (!failure->isEmpty())
+        return QByteArray();
+    // gpg reads the download in a home of its own: what only starts like a key is not taken.
+    QTemporaryDir home;
+    const QString gpg = QString::fromLatin1(Sys::Gpg);
+    *failure = home.isValid() ? keyProblem(download.out, runProgram(gpg, listArgs(home.path()), Sys::CommandTimeoutMs,
+                                                                    download.out))
+                              : QStringLiteral("нет временной папки для gpg");
+    if (!failure->isEmpty())
+        return QByteArray();
+    if (!download.out.trimmed().startsWith('-'))
+        return download.out;
+    const ProcessResult binary = runProgram(gpg, dearmorArgs(home.path()), Sys::CommandTimeoutMs, download.out);
+    if (!binary.succeeded() || binary.out.isEmpty())
+        *failure = QStringLiteral("gpg не смог перевести ключ в двоичный вид: ") + binary.failure();
+    return failure->isEmpty() ? binary.out : QByteArray();
+}
+
 SigningKeys::Stored SigningKeys::fetch(const QString &url, const QString &dir)
 {
     Stored stored;
-    stored.failure = FieldRules::keyUrlProblem(url);
-    if (!stored.failure.isEmpty())
-        return stored;
-    const ProcessResult download = runProgram(QString::fromLatin1(Sys::Sh), downloadArgs(url));
-    stored.failure = downloadFailure(download);
-    if (!stored.failure.isEmpty())
-        return stored;
-    // gpg reads the download in a home of its own: what only starts like a key is not stored.
-    QTemporaryDir home;
-    const QString gpg = QString::fromLatin1(Sys::Gpg);
-    stored.failure = home.isValid() ? keyProblem(download.out, runProgram(gpg, listArgs(home.path()), Sys::CommandTimeoutMs,
-                                                                          download.out))
-                                    : QStringLiteral("нет временной папки для gpg");
-    if (!stored.failure.isEmpty())
-        return stored;
-    QByteArray key = download.out;
-    if (key.trimmed().startsWith('-')) {
-        const ProcessResult binary = runProgram(gpg, dearmorArgs(home.path()), Sys::CommandTimeoutMs, download.out);
-        if (!binary.succeeded() || binary.out.isEmpty()) {
-            stored.failure = QStringLiteral("gpg не смог перевести ключ в двоичный вид: ") + binary.failure();
-            return stored;
-        }
-        key = binary.out;
-    }
-    return store(dir, url, key);
+    const QByteArray binary = key(url, &stored.failure);
+    return stored.failure.isEmpty() ? store(dir, url, binary) : stored;
 }

@@ -45,6 +45,9 @@ struct Stored {
 /// could otherwise swap the key of a repository the system trusts): the key then takes the next free name.
 Stored store(const QString &dir, const QString &url, const QByteArray &key);
 
+/// Fetches the key at url and has gpg read it: the key in binary form, or an empty array with the reason in *failure.
+QByteArray key(const QString &url, QString *failure);
+
 /// Fetches the key at url, has gpg read it and stores it in dir: the whole step.
 Stored fetch(const QString &url, const QString &dir);
 

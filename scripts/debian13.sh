@@ -30,5 +30,7 @@ exec unshare -m --propagation private sh -c '
 set -eu
 mount --bind "$1" "$1" && mount --rbind /dev "$1/dev" && mount --rbind /sys "$1/sys" && mount -t proc proc "$1/proc"
 mount -t tmpfs -o mode=1777 tmpfs "$1/tmp" && mount -t tmpfs -o mode=0755 tmpfs "$1/run"
+# The fleet test reads the host roots of this machine (never writes them): built once for both runs.
+mkdir -p /var/tmp/zaviron-fleet "$1/var/tmp/zaviron-fleet" && mount --bind /var/tmp/zaviron-fleet "$1/var/tmp/zaviron-fleet"
 exec chroot "$1" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 ${CI:+CI=$CI} \
     sh -c "cd /work/zaviron && ./test.sh"' debian13 "$root"

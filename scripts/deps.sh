@@ -36,7 +36,7 @@ offered software-properties-common && run="$run software-properties-common"
 polkit=policykit-1
 offered polkitd && offered pkexec && polkit="polkitd pkexec"
 test="$run dpkg-dev xvfb xauth x11-xserver-utils libnotify-bin iproute2 python3 gnupg openssl \
-file $polkit desktop-file-utils appstream libxml2-utils dbus ansible-core python3-apt lintian"
+file $polkit desktop-file-utils appstream libxml2-utils dbus ansible-core ansible python3-apt lintian mmdebstrap"
 
 if [ "$1" = run ]; then wanted=$run; else wanted=$test; fi
 if [ -n "$list" ]; then

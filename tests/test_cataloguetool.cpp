@@ -8,7 +8,6 @@
 
 namespace {
 
-const QString Tool = QStringLiteral(ZAVIRON_BINARY_DIR "/zaviron-catalogue");
 const QString Pwn = QStringLiteral("{{ lookup('pipe','touch /tmp/pwned') }}");
 
 CatalogueEntry fields(const QStringList &six) { return CatalogueEntry::fromFields(six); }
@@ -60,36 +59,43 @@ private slots:
         QCOMPARE(CatalogueCodec::encode(got).toHex(), CatalogueCodec::encode(Support::fetch<Entries>("expected")).toHex());
     }
 
-    // Every field reaches YAML as data; what the window would refuse is left out with a comment.
+    // Every field reaches YAML as data; an entry with a field the window would refuse, or whose key cannot be had,
+    // is left out whole with a comment per reason.
     void playbook_data()
     {
         QTest::addColumn<Entries>("entries");
         QTest::addColumn<QStringList>("only");
         QTest::addColumn<QStringList>("expected");
         QTest::addColumn<int>("leftOut");
-        const QString key = "https://k.example/k.gpg", own = "deb [signed-by=/usr/share/keyrings/own.gpg] https://o/ s main", by = "signed-by=" + Playbook::keyPath(key), t = Pwn + "\n- \"'#: x\u0085y", title = "entry 1 (" + t + ")";
+        const QString key = "https://k.example/k.gpg", own = "deb [signed-by=/usr/share/keyrings/own.gpg] https://o/ s main", by = "signed-by=" + Playbook::keyPath(key), t = Pwn + "\n- \"'#: x\u0085y", k = Playbook::armoured("KEY");
+        const auto row = [](int n, const QString &title, const QString &package) { return QStringList{QString("entry %1 (%2), package %3").arg(n).arg(title, package), package}; };
         QTest::newRow("hostile fields; options block new, extended, own keyring kept")
             << Entries{fields({t, "", "pkg-a", "", key, "deb https://r/{# c #} s main"}), fields({"B", "", "pkg-b", "", key, "deb [arch=amd64] https://r/ s main"}), fields({"C", "", "pkg-b", "", key, own})}
-            << QStringList() << QStringList{title + ": signing key", key, title + ": sources line", "deb [" + by + "] https://r/{# c #} s main", "entry 2 (B): signing key", key,
-                                          "entry 2 (B): sources line", "deb [arch=amd64 " + by + "] https://r/ s main", "entry 3 (C): signing key", key, "entry 3 (C): sources line", own, "pkg-a", "pkg-b"} << 0;
+            << QStringList() << row(1, t, "pkg-a") + row(2, "B", "pkg-b") + row(3, "C", "pkg-b") + QStringList{"entry 1 (" + t + "): repository", k, "deb [" + by + "] https://r/{# c #} s main\n",
+                                "entry 2 (B): repository", k, "deb [arch=amd64 " + by + "] https://r/ s main\n", "entry 3 (C): repository", k, own + "\n"} << 0;
         QTest::newRow("no package name") << Entries{fields({"A\u2028    - name: !unsafe x", "", "a b\uFFFF\n    - name: !unsafe y", "ppa:x/y"}), Support::entry("D", "pkg-d")}
-                                         << QStringList() << QStringList{"pkg-d"} << 1;
-        QTest::newRow("PPA, key address, sources line refused") // a line whose key is refused goes too
+                                         << QStringList() << row(2, "D", "pkg-d") << 1;
+        QTest::newRow("PPA, key address, key, sources line refused: the entry goes whole")
             << Entries{fields({"H", "", "pkg-h", "ppa:x/y; rm", "file:///root/secret", "deb [trusted=yes] https://r/ s main"}), fields({"I", "", "pkg-i", "", "http://k/k.asc", "deb https://r/ s main"}),
-                       fields({"J", "", "pkg-j", "", "", "deb [Allow-Insecure+=yes] https://r/ s main"})} << QStringList() << QStringList{"pkg-h", "pkg-i", "pkg-j"} << 6;
+                       fields({"J", "", "pkg-j", "", "", "deb [Allow-Insecure+=yes] https://r/ s main"}), fields({"G", "", "pkg-g", "", "https://gone.example/k.asc"}), Support::entry("L", "pkg-l")}
+            << QStringList() << row(5, "L", "pkg-l") << 6;
         QTest::newRow("half a surrogate pair") << Entries{fields({"K", "", "pkg-k", "", "", "deb https://r/" + QString(QChar(0xDC00)) + " s main"}), Support::entry("L", "pkg-l")}
-                                               << QStringList() << QStringList{"pkg-l"} << 1;
-        QTest::newRow("only the named package, once")
-            << Entries{fields({"E", "", "pkg-e", "ppa:e/e"}), fields({"F", "", "pkg-f", "ppa:f/f"}), Support::entry("G", "pkg-f")} << QStringList{"pkg-f"} << QStringList{"entry 2 (F): PPA", "ppa:f/f", "pkg-f"} << 0;
+                                               << QStringList() << row(2, "L", "pkg-l") << 1;
+        QTest::newRow("only the named package")
+            << Entries{fields({"E", "", "pkg-e", "ppa:e/e"}), fields({"F", "", "pkg-f", "ppa:f/f"}), Support::entry("G", "pkg-f")} << QStringList{"pkg-f"} << row(2, "F", "pkg-f") + row(3, "G", "pkg-f") + QStringList{"entry 2 (F): repository", "ppa:f/f"} << 0;
     }
-    void playbook() // the tool's own run: its to-db builds the bundled catalogue, which the core suite reads
+    void playbook()
     {
         Support::WorkDir dir;
-        QVERIFY(dir.writeCatalogue(Support::fetch<Entries>("entries")));
-        const QStringList only = Support::fetch<QStringList>("only");
-        const QString playbook = QString::fromUtf8(runProgram(Tool, QStringList{"to-ansible", "dataSoftware.db"} + (only.isEmpty() ? only : QStringList("--only") + only)).out);
+        int fetched = 0;
+        const QString playbook = Playbook::generate(Support::fetch<Entries>("entries"), Support::fetch<QStringList>("only"), nullptr, [&](const QString &url, QString *why) {
+            ++fetched; // each address once
+            *why = "gone";
+            return url.contains("k.example") ? QByteArray("KEY") : QByteArray();
+        });
         QTEST(unsafeStrings(playbook), "expected");
-        QTEST(int(playbook.count("\n    # left out: entry ")), "leftOut");
+        QTEST(int(playbook.count("\n  # left out: entry ")), "leftOut");
+        QVERIFY(fetched <= 1);
         const ProcessResult check = Support::writeFile("playbook.yml", playbook.toUtf8()) ? runProgram("ansible-playbook", {"--syntax-check", "-i", "localhost,", "playbook.yml"}, 60000) : ProcessResult();
         QVERIFY2(check.exitCode == 0, (check.out + check.err).constData());
     }

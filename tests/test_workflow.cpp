@@ -20,14 +20,6 @@ QString keyUrl(const QString &file) { return QStringLiteral("https://127.0.0.1:%
 
 QStringList tmpFiles() { return QDir(QStringLiteral("/tmp")).entryList(QDir::Files | QDir::System | QDir::Hidden); }
 
-// Serves a folder over https with a certificate the sandbox trusts, as a key host does.
-const char *const HttpsServer =
-    "import http.server,ssl,sys,functools\n"
-    "h=functools.partial(http.server.SimpleHTTPRequestHandler,directory=sys.argv[2])\n"
-    "s=http.server.HTTPServer(('127.0.0.1',int(sys.argv[1])),h)\n"
-    "c=ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER);c.load_cert_chain(sys.argv[3],sys.argv[4])\n"
-    "s.socket=c.wrap_socket(s.socket,server_side=True);s.serve_forever()\n";
-
 } // namespace
 
 class TestWorkflow : public QObject
@@ -81,17 +73,11 @@ private slots:
         QVERIFY(AptFixture::buildPackage(repo, "zv-next") && AptFixture::buildPackage(repo, "zv-broken", {}, "Depends: zv-nobody-has-it\n"));
         QVERIFY(AptFixture::buildPackage(repo, "zv-conflict", {}, "Conflicts: zv-extra\n"));
         QVERIFY(AptFixture::indexRepository(repo));
-        const QString gnupg = fixture.filePath(QStringLiteral("gnupg")), pem = fixture.filePath("key.pem");
+        const QString gnupg = fixture.filePath(QStringLiteral("gnupg"));
         QVERIFY(AptFixture::makeKey(gnupg, &armored, &binary));
         QVERIFY(AptFixture::signRepository(repo, gnupg));
         QVERIFY(QDir().mkpath(served) && Support::writeFile(served + "/key.asc", armored));
-        const QString cert = "/usr/local/share/ca-certificates/zv-test.crt";
-        QCOMPARE(runProgram("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", pem, "-out", cert,
-                                        "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-days", "2"})
-                     .exitCode, 0);
-        QCOMPARE(runProgram("update-ca-certificates", {}, 60000).exitCode, 0);
-        server.start("python3", {"-c", HttpsServer, QString::number(Port), served, cert, pem});
-        QTRY_VERIFY_WITH_TIMEOUT(runProgram("curl", {"-sf", "-o", "/dev/null", keyUrl("key.asc")}).exitCode == 0, 15000);
+        QVERIFY(AptFixture::serve(&server, served, Port, Port + 1));
         Timing::setScale(0.05); // the fixed pauses shrink twentyfold
     }
 

@@ -3,6 +3,7 @@
 #include "catalogue/catalogueaccess.h"
 #include "catalogue/cataloguetext.h"
 #include "catalogue/playbook.h"
+#include "mainwindow/signingkeys.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -21,7 +22,10 @@ const char *const Help =
     "  to-db TEXT DB      builds the catalogue file DB from its text form TEXT\n"
     "  to-text DB         prints the text form of the catalogue file DB\n"
     "  to-ansible DB      prints an Ansible playbook that installs the catalogue's programs, with their PPAs,\n"
-    "                     signing keys and sources lines, on every host of an inventory:\n"
+    "                     signing keys and sources lines, on every host of an inventory; each host gets what it\n"
+    "                     can and ends failed naming what it could not. The keys are fetched now (https only,\n"
+    "                     one public key each) and carried in the playbook; an entry whose key cannot be had is\n"
+    "                     left out, with a comment:\n"
     "                       zaviron-catalogue to-ansible dataSoftware.db > playbook.yml\n"
     "                       ansible-playbook -i hosts.ini playbook.yml\n"
     "    --only PACKAGE...  only the entries that install these packages\n"
@@ -113,7 +117,7 @@ int main(int argc, char **argv)
     if (command == QLatin1String("to-text"))
         return print(CatalogueText::format(entries));
     QStringList unmatched;
-    const QString playbook = Playbook::generate(entries, only, &unmatched);
+    const QString playbook = Playbook::generate(entries, only, &unmatched, SigningKeys::key);
     if (!unmatched.isEmpty())
         return fail(QStringLiteral("%1: no entry installs %2").arg(args.at(1), unmatched.join(QLatin1String(", "))));
     return print(playbook);

@@ -1,6 +1,7 @@
 #include "tests/support/support.h"
 
 #include <QAbstractButton>
+#include <QThread>
 #include <QTextDocument>
 
 #include "app/messagebox.h"
@@ -155,4 +156,27 @@ bool AptFixture::onlySources(const QByteArray &content)
 bool AptFixture::aptUpdate(QByteArray *errors)
 {
     return succeeds(QStringLiteral("apt-get"), {QStringLiteral("update")}, errors);
+}
+
+bool AptFixture::serve(QProcess *server, const QString &dir, int httpsPort, int httpPort)
+{
+    const QString cert = "/usr/local/share/ca-certificates/zv-test.crt", pem = "/tmp/zv-test.pem";
+    const char *const servers =
+        "import http.server,ssl,sys,functools,threading\n"
+        "class H(http.server.SimpleHTTPRequestHandler):\n"
+        "  def log_message(self,*a): pass\n"
+        "  def do_GET(self):\n"
+        "    if not self.path.startswith('/to-http/'): return super().do_GET()\n"
+        "    self.send_response(302);self.send_header('Location','http://127.0.0.1:'+sys.argv[3]+self.path[8:]);self.end_headers()\n"
+        "h=functools.partial(H,directory=sys.argv[1]);serve=lambda p:http.server.ThreadingHTTPServer(('127.0.0.1',int(p)),h)\n"
+        "s=serve(sys.argv[2]);c=ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER);c.load_cert_chain(sys.argv[4],sys.argv[5])\n"
+        "s.socket=c.wrap_socket(s.socket,server_side=True);threading.Thread(target=serve(sys.argv[3]).serve_forever).start();s.serve_forever()\n";
+    if (!succeeds("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", pem, "-out", cert, "-subj", "/CN=127.0.0.1",
+                              "-addext", "subjectAltName=IP:127.0.0.1", "-days", "2"}) || !succeeds("update-ca-certificates", {}))
+        return false;
+    server->start("python3", {"-c", servers, dir, QString::number(httpsPort), QString::number(httpPort), cert, pem});
+    for (int tries = 0; tries < 150; ++tries, QThread::msleep(100))
+        if (runProgram("curl", {"-s", "-o", "/dev/null", QString("https://127.0.0.1:%1/").arg(httpsPort)}).exitCode == 0)
+            return true;
+    return false;
 }

@@ -64,6 +64,9 @@ bool makeKey(const QString &gnupgHome, QByteArray *armored, QByteArray *binary);
 bool signRepository(const QString &repo, const QString &gnupgHome); ///< Release and a signed InRelease
 bool onlySources(const QByteArray &content); ///< sources.list.d emptied, sources.list holding content
 bool aptUpdate(QByteArray *errors = nullptr); ///< on failure *errors holds what apt said
+/// Serves dir on loopback over https at httpsPort (a certificate the sandbox trusts), as a key host does, and over
+/// http at httpPort; below /to-http/ the https side redirects to http. True once the https side answers.
+bool serve(QProcess *server, const QString &dir, int httpsPort, int httpPort);
 } // namespace AptFixture
 
 #endif
