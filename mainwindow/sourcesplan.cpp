@@ -259,7 +259,7 @@ QString SourcesPlan::fetchFailure(const ProcessResult &result)
     if (said.first().contains(QLatin1String("Some index files failed")) ||
         said.first().contains(QLatin1String("Failed to fetch")))
         for (const QString &line : said)
-            if (line.startsWith(QLatin1String("W:")))
+            if (line.startsWith(QLatin1String("W:")) || line.startsWith(QLatin1String("Warning:")))
                 return line;
     return said.first();
 }

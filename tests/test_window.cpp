@@ -301,7 +301,7 @@ private slots:
             QCOMPARE(Support::readAll(SourcesList), Sources);
             return;
         }
-        QVERIFY2(seen.value(4).startsWith("Партнер-репозиторий не подключен: E: Failed to fetch http://archive.canonical.com/"),
+        QVERIFY2(seen.value(4).startsWith("Партнер-репозиторий не подключен: ") && seen.value(4).contains("http://archive.canonical.com/"),
                  qPrintable(seen.value(4)));
         QCOMPARE(seen.mid(0, 4) + seen.mid(5), (QStringList{"Запуск программы", "Подключение к Интернету - есть",
                                     "Блокировка " + DpkgLock + " свободна", "Блокировка " + AptLock + " свободна",
