@@ -14,6 +14,8 @@
 #include "app/syspaths.h"
 #include "app/timing.h"
 #include "mainwindow/formmain.h"
+#include "mainwindow/sourceslist.h"
+#include "mainwindow/sourcesplan.h"
 
 FormStart::FormStart(QWidget *parent) : QDialog(parent)
 {
@@ -134,11 +136,31 @@ void FormStart::addPartnerRepo()
     showStatus(QStringLiteral("Добавление партнер-репозитория ..."));
     QTimer::singleShot(Timing::ms(1500), this, &FormStart::openLockFile);
     const QString sources = QString::fromLatin1(Sys::SourcesList);
-    if (!QFileInfo::exists(sources))
+    if (!SafeFile::exists(sources))
         return;
-    runProgram(QStringLiteral("sed"), {QStringLiteral("-i"), QStringLiteral("/^# deb .*partner/ s/^# //"), sources});
-    runProgram(QStringLiteral("sed"), {QStringLiteral("-i"), QStringLiteral("/^# deb-src .*partner/ s/^# //"), sources});
-    writeLog(QStringLiteral("Подключен партнер-репозиторий"));
+    // A linked sources.list stays a link, and a FIFO is never read.
+    QString why = SourcesList::fileProblem(sources);
+    if (!why.isEmpty()) {
+        writeLog(QStringLiteral("Партнер-репозиторий не подключен: ") + why);
+        return;
+    }
+    const SourcesList::Edit edit = SourcesList::enablePartner(SourcesPlan::save(sources).bytes);
+    if (!edit.present)
+        return;
+    // The partner entries stay enabled only when apt reads the sources with them and fetches them: a release whose
+    // partner archive is gone would otherwise fail every refresh.
+    {
+        const SourcesPlan::Candidate whole(edit.content);
+        SourcesPlan::aptTargets(whole.list, QString::fromLatin1(Sys::SourcesPartsDir), &why);
+    }
+    if (why.isEmpty()) {
+        const SourcesPlan::Candidate alone(edit.changed.join(QLatin1Char('\n')).toUtf8() + '\n');
+        why = SourcesPlan::fetchAlone(alone.list, alone.parts);
+    }
+    if (why.isEmpty())
+        SafeFile::replace(sources, edit.content, &why);
+    writeLog(why.isEmpty() ? QStringLiteral("Подключен партнер-репозиторий")
+                           : QStringLiteral("Партнер-репозиторий не подключен: ") + why);
 }
 
 void FormStart::openLockFile()

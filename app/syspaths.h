@@ -64,6 +64,8 @@ inline constexpr int KeyMaxBytes = 1024 * 1024;
 
 // Hidden commands wait this long at most, then they are ended.
 inline constexpr int CommandTimeoutMs = 30000;
+// A new repository's lists are fetched alone before its entry is kept: a large one takes longer than a command.
+inline constexpr int RepositoryFetchTimeoutMs = 180000;
 inline constexpr int TerminalWatchMs = 500; // how often a terminal looks whether its command has gone
 
 } // namespace Sys

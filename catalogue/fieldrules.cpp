@@ -128,12 +128,20 @@ QString FieldRules::keyUrlProblem(const QString &url)
     return QStringLiteral("адрес ключа не является правильным адресом https://");
 }
 
+QString FieldRules::signedBy(const QString &line)
+{
+    // apt reads option names exactly as written: "Signed-By=" names no keyring, apt passes over it.
+    for (const QString &option : split(line).options)
+        if (option.startsWith(QLatin1String("signed-by=")))
+            return option.mid(10);
+    return QString();
+}
+
 QString FieldRules::withSignedBy(const QString &line, const QString &keyFile)
 {
+    if (!signedBy(line).isEmpty())
+        return line; // the entry names its keyring itself
     EntryWords e = split(line);
-    for (const QString &option : e.options)
-        if (optionName(option) == QLatin1String("signed-by"))
-            return line; // the entry names its keyring itself
     e.options << QStringLiteral("signed-by=") + keyFile;
     e.words.insert(1, QLatin1Char('[') + e.options.join(QLatin1Char(' ')) + QLatin1Char(']'));
     return e.words.join(QLatin1Char(' '));

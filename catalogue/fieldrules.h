@@ -36,6 +36,10 @@ QString ppaProblem(const QString &ppa);
 /// empty string when it is one.
 QString keyUrlProblem(const QString &url);
 
+/// The keyring that an acceptable one-line entry names in its "signed-by=" option, "" for none. The option's name
+/// is read exactly, as apt reads it.
+QString signedBy(const QString &line);
+
 /// line (an acceptable sources entry) with "signed-by=keyFile" in its options block, or in a new one, so that the
 /// key vouches for that repository alone. A line that names its keyring already is left as it is.
 QString withSignedBy(const QString &line, const QString &keyFile);

@@ -19,6 +19,24 @@ QString CheckReport::updateQuestionInformative()
                           "обновления источников ПО. </font></b>");
 }
 
+QVector<int> CheckReport::failedAdded(const Workflow::Refresh &refresh, const QVector<Added> &added)
+{
+    QVector<int> failed;
+    const bool unreadable = refresh.errors.contains("The list of sources could not be read");
+    const QList<QByteArray> lines = refresh.errors.split('\n');
+    for (int i = 0; i < added.size(); ++i) {
+        bool named = unreadable && !added.at(i).uris.isEmpty();
+        for (const QByteArray &line : lines)
+            for (const QString &uri : added.at(i).uris)
+                named = named || ((line.startsWith("W:") || line.startsWith("E:") || line.startsWith("Error:") ||
+                                   line.startsWith("Warning:")) &&
+                                  QString::fromUtf8(line).contains(uri));
+        if (named)
+            failed << i;
+    }
+    return failed;
+}
+
 QString CheckReport::refreshNote(const Workflow::Refresh &refresh, const QVector<Added> &added)
 {
     QString note;
@@ -33,16 +51,8 @@ QString CheckReport::refreshNote(const Workflow::Refresh &refresh, const QVector
     } else {
         note = QStringLiteral("Обновление источников ПО (apt-get update) не смогло загрузить данные добавленных "
                               "репозиториев:\n");
-        const QList<QByteArray> lines = refresh.errors.split('\n');
-        for (const Added &a : added) {
-            bool failed = false;
-            for (const QByteArray &line : lines)
-                for (const QString &uri : a.uris)
-                    failed = failed || ((line.startsWith("W:") || line.startsWith("E:")) &&
-                                        QString::fromUtf8(line).contains(uri));
-            if (failed)
-                named << a.text;
-        }
+        for (int i : failedAdded(refresh, added))
+            named << added.at(i).text;
     }
     if (named.isEmpty())
         return QString();
@@ -50,6 +60,17 @@ QString CheckReport::refreshNote(const Workflow::Refresh &refresh, const QVector
         note += QStringLiteral(" ") + entry + QLatin1Char('\n');
     return note + QStringLiteral("Если ошибка связана с ними, удалите их, иначе apt-get update будет и дальше "
                                  "завершаться с ошибкой.\n\n");
+}
+
+QString CheckReport::takenBackNote(const QStringList &texts, const QString &failure)
+{
+    QString note = QStringLiteral("Обновление источников ПО (apt-get update) не смогло прочитать или загрузить "
+                                  "добавленное этой проверкой; оно убрано из системы:\n");
+    for (const QString &text : texts)
+        note += QStringLiteral(" ") + text + QLatin1Char('\n');
+    return note + (failure.isEmpty() ? QStringLiteral("Повторное обновление источников ПО прошло без ошибок.\n\n")
+                                     : QStringLiteral("Повторное обновление источников ПО: ") + failure +
+                                           QStringLiteral("\n\n"));
 }
 
 QString CheckReport::summaryLine(const QString &errorLine)

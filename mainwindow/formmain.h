@@ -12,6 +12,7 @@
 
 #include "catalogue/cataloguecodec.h"
 #include "mainwindow/checkreport.h"
+#include "mainwindow/sourcesplan.h"
 #include "mainwindow/rowstate.h"
 #include "mainwindow/workflow.h"
 #include "ui_formmain.h"
@@ -122,7 +123,11 @@ private:
     QMap<QString, QString> checkFailures; // every package that cannot be installed, with apt's reason
     QString checkErrors;         // the error lines of this check, for its summary
     QVector<CheckReport::Added> addedToSystem; // the PPAs, keys and sources lines this check added
-    Workflow::RepoPlan repoPlan;         // the plan of the repository step that runs (the table as it stood then)
+    Workflow::RepoPlan repoPlan;         // the marked rows' repository fields, as the check found them
+    QMap<int, SourcesPlan::Decision> lineDecisions; // index in repoPlan.rows -> what its sources line comes to
+    QMap<QString, SourcesPlan::Saved> keySaved;     // key URL -> its file before this check stored the key
+    QStringList takenBack;  // what this check added and took back after the refresh failed on it
+    bool refreshedAgain = false; // the lists were refreshed once more after a take-back
     QMap<QString, QString> keyFiles;     // key URL -> the file it is stored in, this check
     QMap<QString, QString> keyFailures;  // key URL -> why it was not stored
     QMap<QString, QString> repoFailures; // package -> why its row's repository was not added
@@ -142,6 +147,11 @@ private:
     void prepareRepositoryData(QString Workflow::RepoRow::*field, const QString &progressText,
                                void (FormMain::*add)(QString));
     void repositoryFailure(const QString &logLine); // a log line, and a line in the check's summary
+    void planSources();                // what the marked rows' lines come to, from apt's reading of the sources
+    void refuseRow(const QString &package, const QString &why); // the row's repository is not added, for this reason
+    bool rowRefused(int index) const;  // the row's line was refused: nothing of its repository is added
+    void applyLine(int index);         // writes a row's line as planned, when apt can read and fetch it
+    void takeBack(const QVector<int> &failed); // takes back these entries of addedToSystem
     void finishCheck();        // the end of the installability check: final texts, the summary of failures
     void closeNothingMarked(); // no row is marked: say so and close the window
     void repairThenFinish();   // after an abort: "dpkg --configure -a" in a terminal when dpkg reports a package left half done

@@ -26,6 +26,11 @@ void FormMain::check()
     ButtonCheck->hide();
     Table->verticalScrollBar()->setValue(0);
     addedToSystem.clear();
+    checkErrors.clear();
+    lineDecisions.clear();
+    keySaved.clear();
+    takenBack.clear();
+    refreshedAgain = false;
     keyFiles.clear();
     keyFailures.clear();
     repoFailures.clear();
@@ -45,7 +50,22 @@ void FormMain::createListProg()
             writeLog(QStringLiteral("Обновление источников ПО не завершилось"));
         else if (refresh.status != 0)
             writeLog(QStringLiteral("Обновление источников ПО завершилось с ошибкой (код %1)").arg(refresh.status));
-        updateNote = CheckReport::refreshNote(refresh, addedToSystem);
+        if (refreshedAgain) {
+            updateNote = CheckReport::takenBackNote(takenBack, refresh.status == 0 ? QString()
+                                                               : refresh.status > 0 ? QStringLiteral("код завершения %1").arg(refresh.status)
+                                                                                    : QStringLiteral("не завершилось"));
+        } else {
+            // What this check added and the refresh could not read or fetch is taken back, then the lists are
+            // refreshed once more: the machine's apt is left as the check found it.
+            const QVector<int> failed = CheckReport::failedAdded(refresh, addedToSystem);
+            if (!failed.isEmpty()) {
+                takeBack(failed);
+                refreshedAgain = true;
+                aptGetUpdate();
+                return;
+            }
+            updateNote = CheckReport::refreshNote(refresh, addedToSystem);
+        }
     }
     runningText = QStringLiteral("Ждите...  Идёт проверка возможности установки отмеченных программ  и вывод "
                                  "результатов...") +
@@ -57,7 +77,6 @@ void FormMain::createListProg()
         closeNothingMarked();
         return;
     }
-    checkErrors.clear();
     // A row whose repository could not be added whole is not installable for that reason; apt judges the others.
     QStringList simulated;
     for (const QString &name : listProg)

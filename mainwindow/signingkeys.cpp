@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -32,9 +33,14 @@ QString SigningKeys::downloadFailure(const ProcessResult &download)
         return QString();
     if (!status.startsWith("curl: "))
         return QStringLiteral("curl не завершился");
+    // curl tells what went wrong in its "curl: (N) ..." line; advice may follow it.
     const QByteArray said = err.left(err.lastIndexOf('\n')).trimmed();
+    QByteArray telling = said.mid(said.lastIndexOf('\n') + 1);
+    for (const QByteArray &line : said.split('\n'))
+        if (line.startsWith("curl: ("))
+            telling = line.trimmed();
     return QStringLiteral("curl: код завершения ") + QString::fromLatin1(status.mid(6)) +
-           (said.isEmpty() ? QString() : QStringLiteral(": ") + QString::fromUtf8(said.mid(said.lastIndexOf('\n') + 1)));
+           (telling.isEmpty() ? QString() : QStringLiteral(": ") + QString::fromUtf8(telling));
 }
 
 QStringList SigningKeys::listArgs(const QString &homeDir)
@@ -98,11 +104,11 @@ QString SigningKeys::fileName(const QString &url)
     return QLatin1String("zaviron-") + name + QLatin1String(".gpg");
 }
 
-SigningKeys::Stored SigningKeys::store(const QString &dir, const QString &url, const QByteArray &key)
+SigningKeys::Stored SigningKeys::storeAt(const QString &path, const QByteArray &key)
 {
     Stored stored;
-    const QString name = fileName(url);
-    const QString stem = name.left(name.size() - 4);
+    stored.path = path;
+    const QString dir = QFileInfo(path).path();
     if (!QDir().mkpath(dir) || !QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                                              QFileDevice::ExeOwner | QFileDevice::ReadGroup |
                                                              QFileDevice::ExeGroup | QFileDevice::ReadOther |
@@ -110,19 +116,13 @@ SigningKeys::Stored SigningKeys::store(const QString &dir, const QString &url, c
         stored.failure = QStringLiteral("не удалось создать папку %1").arg(dir);
         return stored;
     }
-    for (int n = 1; n <= 100; ++n) {
-        stored.path = dir + QLatin1Char('/') + (n == 1 ? name : stem + QStringLiteral("-%1.gpg").arg(n));
-        QFile existing(stored.path);
-        if (!SafeFile::exists(stored.path)) {
-            SafeFile::replace(stored.path, key, &stored.failure);
-            return stored;
-        }
-        if (existing.open(QIODevice::ReadOnly) && existing.readAll() == key) {
-            stored.already = true;
-            return stored;
-        }
+    QFile existing(path);
+    if (SafeFile::exists(path) && existing.open(QIODevice::ReadOnly) && existing.readAll() == key) {
+        stored.already = true;
+        return stored;
     }
-    stored.failure = QStringLiteral("нет свободного имени для файла ключа %1").arg(name);
+    // A vendor that rotates its key serves the new one at the same address: it takes the old one's place, whole.
+    SafeFile::replace(path, key, &stored.failure);
     return stored;
 }
 
@@ -151,9 +151,9 @@ QByteArray SigningKeys::key(const QString &url, QString *failure)
     return failure->isEmpty() ? binary.out : QByteArray();
 }
 
-SigningKeys::Stored SigningKeys::fetch(const QString &url, const QString &dir)
+SigningKeys::Stored SigningKeys::fetch(const QString &url, const QString &path)
 {
     Stored stored;
     const QByteArray binary = key(url, &stored.failure);
-    return stored.failure.isEmpty() ? store(dir, url, binary) : stored;
+    return stored.failure.isEmpty() ? storeAt(path, binary) : stored;
 }

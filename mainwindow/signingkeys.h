@@ -40,16 +40,15 @@ struct Stored {
     QString failure;      ///< why it was not stored (empty: it was)
 };
 
-/// Stores the binary key in dir under the name for url. The same key already there (under that name or a later
-/// free one) is not stored again; a file of that name that holds another key is never overwritten (the catalogue
-/// could otherwise swap the key of a repository the system trusts): the key then takes the next free name.
-Stored store(const QString &dir, const QString &url, const QByteArray &key);
+/// Stores the binary key at path, replacing another key there atomically (a vendor rotates its key at the same
+/// address); the same key already there is not written again.
+Stored storeAt(const QString &path, const QByteArray &key);
 
 /// Fetches the key at url and has gpg read it: the key in binary form, or an empty array with the reason in *failure.
 QByteArray key(const QString &url, QString *failure);
 
-/// Fetches the key at url, has gpg read it and stores it in dir: the whole step.
-Stored fetch(const QString &url, const QString &dir);
+/// Fetches the key at url, has gpg read it and stores it at path: the whole step.
+Stored fetch(const QString &url, const QString &path);
 
 } // namespace SigningKeys
 

@@ -1,6 +1,11 @@
 #include "mainwindow/sourceslist.h"
 
 #include <QFile>
+#include <QRegularExpression>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
 
 #include "app/safefile.h"
 
@@ -16,14 +21,9 @@ SourcesList::Edit SourcesList::addEntry(const QByteArray &content, const QString
     // The piece after the last line break is a last line without its line break, or nothing.
     if (lines.last().isEmpty())
         lines.removeLast();
+    // Every line stays as the user wrote it, a second copy of the entry too: only a new copy is never written.
     for (const QByteArray &old : lines) {
-        if (collapsed(old) == collapsed(wanted)) {
-            if (edit.present) {
-                edit.removed << QString::fromUtf8(old);
-                continue;
-            }
-            edit.present = true;
-        }
+        edit.present = edit.present || collapsed(old) == collapsed(wanted);
         edit.content += old + '\n';
     }
     if (!edit.present)
@@ -31,10 +31,57 @@ SourcesList::Edit SourcesList::addEntry(const QByteArray &content, const QString
     return edit;
 }
 
+QByteArray SourcesList::removeEntry(const QByteArray &content, const QString &line)
+{
+    QByteArray result;
+    const QByteArray wanted = collapsed(line.toUtf8());
+    for (const QByteArray &old : content.split('\n'))
+        if (collapsed(old) != wanted)
+            result += old + '\n';
+    result.chop(1);
+    return result;
+}
+
+QString SourcesList::fileProblem(const QString &path)
+{
+    struct stat st;
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return errno == ENOENT ? QString() : QString::fromLocal8Bit(std::strerror(errno));
+    if (S_ISLNK(st.st_mode))
+        return QStringLiteral("%1 является символической ссылкой: файл, на который она указывает, не изменяется").arg(path);
+    if (!S_ISREG(st.st_mode))
+        return QStringLiteral("%1 не является обычным файлом").arg(path);
+    return QString();
+}
+
+SourcesList::Edit SourcesList::enablePartner(const QByteArray &content)
+{
+    // Only the partner entries as the distribution ships them, commented: never a line with options of its own.
+    static const QRegularExpression shipped(QStringLiteral(
+        "^# (deb|deb-src) http://archive\\.canonical\\.com/ubuntu/? [a-z]+ partner[ \\t]*$"));
+    Edit edit;
+    const QList<QByteArray> lines = content.split('\n');
+    for (int i = 0; i < lines.size(); ++i) {
+        QByteArray line = lines.at(i);
+        const bool cr = line.endsWith('\r');
+        if (shipped.match(QString::fromUtf8(cr ? line.chopped(1) : line)).hasMatch()) {
+            line = line.mid(2);
+            edit.changed << QString::fromUtf8(line).trimmed();
+        }
+        edit.content += line + (i + 1 < lines.size() ? "\n" : "");
+    }
+    edit.present = !edit.changed.isEmpty();
+    return edit;
+}
+
 SourcesList::Added SourcesList::add(const QString &path, const QString &line)
 {
     Added added;
     QByteArray content;
+    // A FIFO would hold the read for good, a device never ends; a link's target is not ours to rewrite.
+    added.why = fileProblem(path);
+    if (!added.why.isEmpty())
+        return added;
     if (SafeFile::exists(path)) {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {

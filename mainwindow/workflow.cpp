@@ -56,28 +56,3 @@ Workflow::Refresh Workflow::readRefresh(const QString &folder)
         refresh.errors = errors.read(ErrorsReadMax);
     return refresh;
 }
-
-bool Workflow::RepoPlan::keyForLine(const QString &url) const
-{
-    for (const RepoRow &row : rows)
-        if (row.key == url && !row.sourcesLine.isEmpty() && FieldRules::sourcesEntryProblem(row.sourcesLine).isEmpty())
-            return true;
-    return false;
-}
-
-QString Workflow::RepoPlan::keyOf(const QString &line) const
-{
-    for (const RepoRow &row : rows)
-        if (row.sourcesLine == line && !row.key.isEmpty())
-            return row.key;
-    return QString();
-}
-
-QStringList Workflow::RepoPlan::packagesOf(const QString &line) const
-{
-    QStringList packages;
-    for (const RepoRow &row : rows)
-        if (row.sourcesLine == line)
-            packages << row.package;
-    return packages;
-}

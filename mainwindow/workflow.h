@@ -32,13 +32,6 @@ struct RepoPlan {
     QVector<RepoRow> rows;   ///< the marked rows with a repository field, in row order
     bool needUpdate = false; ///< any row (marked or not) has a repository field
 
-    /// Whether the key at url vouches for a sources line of its row (an acceptable one): it is then stored apart
-    /// and named in that line's signed-by, instead of being trusted for every repository.
-    bool keyForLine(const QString &url) const;
-    /// The key of the row of a sources line ("" when it has none).
-    QString keyOf(const QString &line) const;
-    /// The packages of the rows of a sources line.
-    QStringList packagesOf(const QString &line) const;
 };
 RepoPlan planRepositories(const QVector<CatalogueEntry> &entries, const QVector<RowState> &states);
 
