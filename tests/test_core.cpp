@@ -281,6 +281,8 @@ private slots:
         const SourcesList::Edit once = SourcesList::addEntry(content, line);
         QCOMPARE(once.content, expected);
         QCOMPARE(SourcesList::addEntry(once.content, line).content, expected); // a later check writes no copy
+        QVERIFY(::mkfifo(qPrintable(dir.filePath("fifo")), 0644) == 0 || errno == EEXIST);
+        QVERIFY(!SourcesList::add(dir.filePath("fifo"), line).ok); // refused at once: reading a FIFO would wait for good
         // Taking the line back gives the file as it was, when the line was not there before.
         if (!SourcesList::addEntry(content, line).present && content.endsWith('\n'))
             QCOMPARE(SourcesList::removeEntry(once.content, line), content);
