@@ -132,21 +132,22 @@ void FormStart::deleteAptLock()
 void FormStart::addPartnerRepo()
 {
     showStatus(QStringLiteral("Добавление партнер-репозитория ..."));
-    QTimer::singleShot(Timing::ms(1500), this, &FormStart::openLockFile);
     const QString sources = QString::fromLatin1(Sys::SourcesList);
-    if (!QFileInfo::exists(sources))
-        return;
-    runProgram(QStringLiteral("sed"), {QStringLiteral("-i"), QStringLiteral("/^# deb .*partner/ s/^# //"), sources});
-    runProgram(QStringLiteral("sed"), {QStringLiteral("-i"), QStringLiteral("/^# deb-src .*partner/ s/^# //"), sources});
-    writeLog(QStringLiteral("Подключен партнер-репозиторий"));
+    if (QFileInfo::exists(sources)) {
+        runProgram(QStringLiteral("sed"), {QStringLiteral("-i"), QStringLiteral("/^# deb .*partner/ s/^# //"), sources});
+        runProgram(QStringLiteral("sed"), {QStringLiteral("-i"), QStringLiteral("/^# deb-src .*partner/ s/^# //"), sources});
+        writeLog(QStringLiteral("Подключен партнер-репозиторий"));
+    }
+    // The event loop turns while a command runs: the next step is armed once this one's commands have ended.
+    QTimer::singleShot(Timing::ms(1500), this, &FormStart::openLockFile);
 }
 
 void FormStart::openLockFile()
 {
     showStatus(QStringLiteral("Создание файла блокировки ..."));
-    QTimer::singleShot(Timing::ms(1600), this, &FormStart::stopProg);
     if (writeLockFile(nullptr))
         writeLog(QStringLiteral("Создан lock-файл"));
+    QTimer::singleShot(Timing::ms(1600), this, &FormStart::stopProg);
 }
 
 bool FormStart::writeLockFile(QString *error)

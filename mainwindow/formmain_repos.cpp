@@ -33,6 +33,8 @@ void FormMain::prepareRepositoryData(QString Workflow::RepoRow::*field, const QS
         done << value;
         installLabel->setText(progressText);
         (this->*add)(value);
+        if (stopped())
+            return; // closed while a command of this field ran
     }
 }
 
@@ -72,6 +74,8 @@ void FormMain::addApt()
         &Workflow::RepoRow::sourcesLine,
         QStringLiteral("Добавление нового deb-репозитория (потребуется обновление данных об источниках ПО)."),
         &FormMain::addAptSources);
+    if (stopped())
+        return;
     if (!needUpdate) {
         createListProg();
         return;
@@ -108,6 +112,8 @@ void FormMain::addPPASources(QString ppa)
         return;
     }
     const AptCommands::PpaAdded added = AptCommands::addPpa(ppa, QString::fromLatin1(Sys::SourcesPartsDir));
+    if (stopped())
+        return;
     for (const QString &file : added.files)
         addedToSystem << CheckReport::Added{QStringLiteral("партнер-репозиторий ") + ppa + QStringLiteral(" (файл ") +
                                                 file + QLatin1Char(')'),
@@ -126,6 +132,8 @@ void FormMain::addDataKey(QString keyUrl)
     const bool forLine = repoPlan.keyForLine(keyUrl);
     const SigningKeys::Stored stored =
         SigningKeys::fetch(keyUrl, QString::fromLatin1(forLine ? Sys::KeyringsDir : Sys::TrustedKeysDir));
+    if (stopped())
+        return;
     if (!stored.failure.isEmpty()) {
         keyFailures.insert(keyUrl, stored.failure);
         repositoryFailure(QStringLiteral("Не удалось добавить ключ ") + keyUrl + QStringLiteral(": ") + stored.failure);
