@@ -1,7 +1,6 @@
 #include "mainwindow/formmain.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QHeaderView>
 #include <QProgressBar>
 
@@ -186,10 +185,18 @@ bool FormMain::event(QEvent *event)
     // it is freed once no wait is left. After a close its steps end without a message box, so by then the step has
     // returned to the event loop.
     if (event->type() == QEvent::DeferredDelete && waitingForHiddenCommand()) {
-        QTimer::singleShot(100, this, [this] { QCoreApplication::postEvent(this, new QDeferredDeleteEvent); });
+        QTimer::singleShot(100, this, &FormMain::freeWhenIdle);
         return true;
     }
     return QDialog::event(event);
+}
+
+void FormMain::freeWhenIdle()
+{
+    if (waitingForHiddenCommand())
+        QTimer::singleShot(100, this, &FormMain::freeWhenIdle);
+    else
+        delete this;
 }
 
 void FormMain::closeEvent(QCloseEvent *event)

@@ -149,6 +149,7 @@ private:
 
     /// True once the window has been closed: no step of a workflow starts or goes on after that.
     bool stopped() const { return closing; }
+    void freeWhenIdle(); // frees the window once no hidden command is waited for (event())
 
     QVector<CatalogueEntry> tableEntries() const;              // the table's rows as catalogue entries
     QVector<RowState> rowStates() const;                       // the state of every row
