@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QTimeLine>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include "app/instancelock.h"
@@ -134,7 +135,8 @@ void FormStart::deleteAptLock()
 void FormStart::addPartnerRepo()
 {
     showStatus(QStringLiteral("Добавление партнер-репозитория ..."));
-    QTimer::singleShot(Timing::ms(1500), this, &FormStart::openLockFile);
+    // The event loop turns while a command runs: the next step is armed once this one's commands have ended.
+    const auto next = qScopeGuard([this] { QTimer::singleShot(Timing::ms(1500), this, &FormStart::openLockFile); });
     const QString sources = QString::fromLatin1(Sys::SourcesList);
     if (!SafeFile::exists(sources))
         return;
@@ -166,9 +168,9 @@ void FormStart::addPartnerRepo()
 void FormStart::openLockFile()
 {
     showStatus(QStringLiteral("Создание файла блокировки ..."));
-    QTimer::singleShot(Timing::ms(1600), this, &FormStart::stopProg);
     if (writeLockFile(nullptr))
         writeLog(QStringLiteral("Создан lock-файл"));
+    QTimer::singleShot(Timing::ms(1600), this, &FormStart::stopProg);
 }
 
 bool FormStart::writeLockFile(QString *error)

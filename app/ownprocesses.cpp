@@ -51,6 +51,18 @@ QHash<pid_t, ProcInfo> allProcesses()
     return all;
 }
 
+// Walks up the parent chain; a bounded walk guards against a cycle from pids reused mid-scan.
+bool below(const QHash<pid_t, ProcInfo> &all, pid_t pid, pid_t root)
+{
+    pid_t up = all.value(pid).parent;
+    for (int depth = 0; up > 0 && depth < 4096; ++depth) {
+        if (up == root)
+            return true;
+        up = all.value(up).parent;
+    }
+    return false;
+}
+
 } // namespace
 
 QList<pid_t> OwnProcesses::inSession(pid_t session)
@@ -69,20 +81,25 @@ QList<pid_t> OwnProcesses::descendantsNamed(const QString &name, pid_t root)
         root = ::getpid();
     const QHash<pid_t, ProcInfo> all = allProcesses();
     QList<pid_t> found;
-    for (auto it = all.cbegin(); it != all.cend(); ++it) {
-        if (it.value().name != name)
-            continue;
-        // Walk up the parent chain; a bounded walk guards against a cycle from pids reused mid-scan.
-        pid_t up = it.value().parent;
-        for (int depth = 0; up > 0 && depth < 4096; ++depth) {
-            if (up == root) {
-                found.append(it.key());
-                break;
-            }
-            up = all.value(up).parent;
-        }
-    }
+    for (auto it = all.cbegin(); it != all.cend(); ++it)
+        if (it.value().name == name && below(all, it.key(), root))
+            found.append(it.key());
     return found;
+}
+
+bool OwnProcesses::isOwn(pid_t pid)
+{
+    return below(allProcesses(), pid, ::getpid());
+}
+
+QList<pid_t> OwnProcesses::sessionsBelow(pid_t root)
+{
+    const QHash<pid_t, ProcInfo> all = allProcesses();
+    QList<pid_t> sessions;
+    for (auto it = all.cbegin(); it != all.cend(); ++it)
+        if ((it.key() == root || below(all, it.key(), root)) && !sessions.contains(it.value().session))
+            sessions.append(it.value().session);
+    return sessions;
 }
 
 int OwnProcesses::terminate(const QString &name)

@@ -17,6 +17,13 @@ QList<pid_t> descendantsNamed(const QString &name, pid_t root = 0);
 /// it was ended is among them, reparented, yet still of that session.
 QList<pid_t> inSession(pid_t session);
 
+/// Whether pid is a descendant of this process.
+bool isOwn(pid_t pid);
+
+/// The sessions of root and of every descendant of it: apt-get runs dpkg on a terminal of its own, in a session of
+/// its own, which goes on after apt-get has ended; knowing it beforehand, one can wait for it afterwards.
+QList<pid_t> sessionsBelow(pid_t root);
+
 /// Sends SIGTERM (what killall sends) to every descendant named name. Returns how many were signalled.
 int terminate(const QString &name);
 

@@ -1,10 +1,15 @@
 #include "app/process.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QThread>
+#include <QTimer>
 
 #include <csignal>
+#include <utility>
 #include <unistd.h>
 
 namespace {
@@ -22,6 +27,26 @@ protected:
 #endif
 };
 
+// The waits in progress on the application's thread, innermost last: what endHiddenCommands() ends.
+struct Wait {
+    GroupProcess *process;
+    QEventLoop *loop;
+    bool ended;
+};
+QList<Wait *> g_waits;
+
+void endGroup(QProcess &process)
+{
+    if (process.processId() > 0)
+        ::kill(-static_cast<pid_t>(process.processId()), SIGKILL);
+}
+
+bool turnsEventLoop()
+{
+    const QCoreApplication *app = QCoreApplication::instance();
+    return app && QThread::currentThread() == app->thread();
+}
+
 } // namespace
 
 ProcessResult runProgram(const QString &program, const QStringList &args, int timeoutMs, const QByteArray &input)
@@ -35,11 +60,31 @@ ProcessResult runProgram(const QString &program, const QStringList &args, int ti
     if (!input.isEmpty())
         process.write(input);
     process.closeWriteChannel();
-    result.finished = process.waitForFinished(timeoutMs);
+    if (turnsEventLoop()) {
+        // The loop ends at the command's end, at the time limit or by endHiddenCommands(). It may also end early
+        // because the application quits, which ends every loop: the rest of the time is then waited out blocking.
+        QEventLoop loop;
+        QTimer limit;
+        limit.setSingleShot(true);
+        QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+        QObject::connect(&process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), &loop,
+                         &QEventLoop::quit);
+        Wait wait{&process, &loop, false};
+        g_waits.append(&wait);
+        limit.start(timeoutMs);
+        if (process.state() != QProcess::NotRunning)
+            loop.exec();
+        g_waits.removeOne(&wait);
+        result.stopped = wait.ended;
+        if (!wait.ended && process.state() != QProcess::NotRunning && limit.isActive())
+            process.waitForFinished(limit.remainingTime());
+        result.finished = process.state() == QProcess::NotRunning && !wait.ended;
+    } else {
+        result.finished = process.waitForFinished(timeoutMs);
+    }
     if (!result.finished) {
-        result.timedOut = true;
-        if (process.processId() > 0)
-            ::kill(-static_cast<pid_t>(process.processId()), SIGKILL);
+        result.timedOut = !result.stopped;
+        endGroup(process);
         process.kill();
         process.waitForFinished(1000);
     } else if (process.exitStatus() == QProcess::NormalExit) {
@@ -51,6 +96,17 @@ ProcessResult runProgram(const QString &program, const QStringList &args, int ti
     result.err = process.readAllStandardError();
     return result;
 }
+
+void endHiddenCommands()
+{
+    for (Wait *wait : std::as_const(g_waits)) {
+        wait->ended = true;
+        endGroup(*wait->process);
+        wait->loop->quit();
+    }
+}
+
+bool waitingForHiddenCommand() { return !g_waits.isEmpty(); }
 
 QString findProgram(const QString &program)
 {
@@ -71,6 +127,8 @@ QString ProcessResult::failure(int timeoutMs) const
 {
     if (!started)
         return QStringLiteral("программа не запустилась");
+    if (stopped)
+        return QStringLiteral("команда прервана: окно закрыто");
     if (timedOut)
         return QStringLiteral("нет ответа за %1 с").arg(timeoutMs / 1000);
     if (!finished)

@@ -18,6 +18,8 @@ inline constexpr const char *SourcesPartsDir = "/etc/apt/sources.list.d";
 inline constexpr const char *KeyringsDir = "/etc/apt/keyrings";
 inline constexpr const char *TrustedKeysDir = "/etc/apt/trusted.gpg.d";
 inline constexpr const char *DpkgLock = "/var/lib/dpkg/lock";
+// apt takes this one first, then dpkg's own lock: a program waiting for either waits for the package manager.
+inline constexpr const char *DpkgFrontendLock = "/var/lib/dpkg/lock-frontend";
 inline constexpr const char *AptListsLock = "/var/lib/apt/lists/lock";
 
 // Programs, run with argument lists, never through a shell with data in the command text.

@@ -5,11 +5,14 @@
 #include <QProgressBar>
 
 #include "app/logline.h"
+#include "app/process.h"
 #include "app/messagebox.h"
 #include "app/ownprocesses.h"
 #include "app/safefile.h"
 #include "app/fitwindow.h"
 #include "app/syspaths.h"
+#include "mainwindow/installrun.h"
+#include "terminal/formterminal.h"
 
 namespace {
 
@@ -176,19 +179,63 @@ void FormMain::clickCheckBox(int row, int column)
         showRow(row, next);
 }
 
+bool FormMain::event(QEvent *event)
+{
+    // Freed while one of its steps waits for a hidden command, the window would be returned into after the wait:
+    // it is freed once no wait is left. After a close its steps end without a message box, so by then the step has
+    // returned to the event loop.
+    if (event->type() == QEvent::DeferredDelete && waitingForHiddenCommand()) {
+        QTimer::singleShot(100, this, &FormMain::freeWhenIdle);
+        return true;
+    }
+    return QDialog::event(event);
+}
+
+void FormMain::freeWhenIdle()
+{
+    if (waitingForHiddenCommand())
+        QTimer::singleShot(100, this, &FormMain::freeWhenIdle);
+    else
+        delete this;
+}
+
 void FormMain::closeEvent(QCloseEvent *event)
 {
-    event->accept();
     cancel();
+    event->setAccepted(closed);
 }
+
+void FormMain::reject() { close(); }
 
 void FormMain::cancel()
 {
-    if (closing)
+    if (closed)
         return;
+    if (run == Run::Installing || run == Run::Finishing) {
+        if (!closeAfterRun) {
+            // As the terminal's abort: no further package starts, dpkg finishes what it began, the repair runs when
+            // dpkg reports anything, and only then the window closes.
+            closing = true;
+            closeAfterRun = true;
+            writeLog(QStringLiteral("Окно закрыто во время установки: установка прерывается, окно закроется, когда "
+                                    "dpkg завершит начатое"));
+            label->setText(InstallRun::stoppedLabel(true));
+            if (installTerminal)
+                QTimer::singleShot(0, installTerminal.data(), &FormTerminal::cancel);
+            return;
+        }
+        if (!lockWait)
+            return; // our own dpkg or the repair still works: the window waits for it
+        writeLog(QStringLiteral("Ожидание блокировки прекращено: окно закрыто"));
+    }
     closing = true;
+    closed = true;
+    watchTimer.stop();
+    lockWatch.stop();
     SafeFile::remove(QString::fromLatin1(Sys::LockFile));
     close();
-    // Only the apt-get processes this program started end here; another program's apt-get is left alone.
+    // A hidden command being waited for ends now; only the apt-get processes this program started end here,
+    // another program's apt-get is left alone.
+    endHiddenCommands();
     OwnProcesses::terminate(QString::fromLatin1(Sys::AptGet));
 }

@@ -34,8 +34,16 @@ class QTimerEvent;
 ///
 ///   ButtonOK:    ok() -> createListInstallProg() -> operation() -1000-> installProg() [terminal]
 ///                  -end-> checkFinishInstall() -> operation() for the next package ... -> finishInstall()
+///                stopped (the terminal's abort, or the window closed): installProg() or checkFinishInstall()
+///                  -> stopRun() -> repairThenFinish() [waits for dpkg's lock; dpkg --configure -a] -> finishInstall()
 ///
-/// Closing the window (cancel()) stops both chains: every step first asks stopped().
+/// Closing the window (cancel()) stops both chains: every step first asks stopped(). During an installation the
+/// window stays until dpkg has finished what it began and the repair has run; a second close while that waits for
+/// dpkg's lock ends the wait (not dpkg).
+///
+/// Hidden commands (runProgram) turn the event loop while they wait, so a close, a timer or a click may be handled
+/// inside any step that runs one: every such step asks stopped() after the call, and the window is not freed while
+/// a wait is on the stack (event()).
 class FormMain : public QDialog, public Ui::FormMain
 {
     Q_OBJECT
@@ -99,8 +107,10 @@ private slots:
     void installProg();
 
 protected:
+    bool event(QEvent *event) override;
     void timerEvent(QTimerEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void reject() override; // Esc: the same way out as the close control
 
 private:
     QStringList listProg;
@@ -113,7 +123,15 @@ private:
     bool needUpdate = false;
     QPointer<FormTerminal> installTerminal; // the terminal of the package being installed
 
-    bool closing = false; // set once by cancel(); read only through stopped()
+    bool closing = false; // set once by the first close; read only through stopped()
+    bool closed = false;  // the window has closed: nothing of it runs any more
+
+    // The installation run: running, stopped and finishing what dpkg began (repairThenFinish), or over.
+    enum class Run { Idle, Installing, Finishing, Over } run = Run::Idle;
+    bool closeAfterRun = false; // the window was closed during the run: it closes once the run is over
+    bool lockWait = false;      // repairThenFinish waits for dpkg's lock: a close ends that wait
+    QString lockTold;           // the lock holder last told ("path pid"), so each is told once
+    QTimer lockWatch;           // while a package installs: is another program in the way?
 
     // Why the catalogue this window loaded must not be written (damaged, or not ours); empty: it may be.
     QString catalogueRefusal;
@@ -136,6 +154,7 @@ private:
 
     /// True once the window has been closed: no step of a workflow starts or goes on after that.
     bool stopped() const { return closing; }
+    void freeWhenIdle(); // frees the window once no hidden command is waited for (event())
 
     QVector<CatalogueEntry> tableEntries() const;              // the table's rows as catalogue entries
     QVector<RowState> rowStates() const;                       // the state of every row
@@ -154,8 +173,11 @@ private:
     void takeBack(const QVector<int> &failed); // takes back these entries of addedToSystem
     void finishCheck();        // the end of the installability check: final texts, the summary of failures
     void closeNothingMarked(); // no row is marked: say so and close the window
+    void stopRun(int firstSkipped); // no further package: the rest are told as not installed, then repairThenFinish()
     void repairThenFinish();   // after an abort: "dpkg --configure -a" in a terminal when dpkg reports a package left half done
-    void finishInstall();      // the end of the installation run: final texts, the button becomes "Закрыть"
+    void finishInstall();      // the end of the installation run: rows as dpkg says, final texts, "Закрыть"
+    void watchLocks();         // tells which other program holds the package manager's lock, if one does
+    bool tellLock(const QString &path, bool anyHolder); // tells path's holder once; false when nobody is told of
 };
 
 #endif

@@ -82,9 +82,12 @@ void FormMain::createListProg()
     for (const QString &name : listProg)
         if (!repoFailures.contains(name))
             simulated << name;
-    checkFailures = Installability::judge(simulated, [](const QStringList &names) {
-                        return runProgram(QString::fromLatin1(Sys::AptGet), AptCommands::simulateArgs(names));
+    checkFailures = Installability::judge(simulated, [this](const QStringList &names) {
+                        return stopped() ? ProcessResult()
+                                         : runProgram(QString::fromLatin1(Sys::AptGet), AptCommands::simulateArgs(names));
                     }).failures;
+    if (stopped())
+        return; // closed while apt simulated
     for (auto it = repoFailures.cbegin(); it != repoFailures.cend(); ++it)
         checkFailures.insert(it.key(), it.value());
     checkTrueInstallProg();

@@ -6,24 +6,32 @@
 #include <QScrollBar>
 
 #include "app/messagebox.h"
+#include "app/ownprocesses.h"
 #include "app/process.h"
 #include "app/syspaths.h"
 #include "app/timing.h"
 #include "mainwindow/packagestatus.h"
 #include "mainwindow/aptcommands.h"
+#include "mainwindow/installrun.h"
 #include "mainwindow/runningtext.h"
 #include "terminal/formterminal.h"
 
 namespace {
 constexpr int WatchIntervalMs = 300000; // five minutes per package before the user is told
 constexpr int DpkgWaitMs = 500;        // how often an aborted run looks whether dpkg has finished
+constexpr int LockWatchMs = 1000;      // how often a run looks whether another program holds the package manager
+
+QString installingText()
+{
+    return QStringLiteral("Ждите... Выполняется установка выбранных программ...") + QString(8, QLatin1Char(' '));
+}
 } // namespace
 
 void FormMain::ok()
 {
     label->setText(QStringLiteral("<font color=#327bba>Выполняется установка выбранных программ с отражением хода "
                                   "установки в таблице. </font>"));
-    runningText = QStringLiteral("Ждите... Выполняется установка выбранных программ...") + QString(8, QLatin1Char(' '));
+    runningText = installingText();
     setSpeed(3);
     ButtonDelete->setEnabled(false);
     ButtonAdd->setEnabled(false);
@@ -39,9 +47,12 @@ void FormMain::createListInstallProg()
         closeNothingMarked();
         return;
     }
+    run = Run::Installing;
     watchTimer.setSingleShot(true);
     connect(&watchTimer, &QTimer::timeout, this, &FormMain::messageError, Qt::UniqueConnection);
     watchTimer.start(Timing::ms(WatchIntervalMs));
+    connect(&lockWatch, &QTimer::timeout, this, &FormMain::watchLocks, Qt::UniqueConnection);
+    lockWatch.start(LockWatchMs);
     indexProg = 0;
     operation();
 }
@@ -58,8 +69,12 @@ void FormMain::operation()
 
 void FormMain::installProg()
 {
-    if (stopped())
-        return; // the window was closed meanwhile: no further package starts
+    if (run != Run::Installing)
+        return;
+    if (stopped()) {
+        stopRun(indexProg); // the window was closed before this package started: it starts no more
+        return;
+    }
     instProg = listProg.at(indexProg);
     // The name is one argument after "--": apt never reads it as an option, and no shell reads it at all.
     installTerminal = new FormTerminal(AptCommands::installCommand(instProg));
@@ -68,12 +83,17 @@ void FormMain::installProg()
 
 void FormMain::checkFinishInstall()
 {
-    if (stopped() || indexProg >= listProg.size())
+    if (closed || run != Run::Installing || indexProg >= listProg.size())
         return; // a late end after the window was closed starts nothing
     watchTimer.start(Timing::ms(WatchIntervalMs));
     const QString name = listProg.at(indexProg);
     const bool last = indexProg >= listProg.size() - 1;
     const bool installed = PackageStatus::isInstalled(readStatus(name));
+    if (closed)
+        return;
+    // After an abort (the terminal's, or the window closed meanwhile) no further package starts, and what dpkg
+    // makes of this one is told at the end.
+    const bool aborted = stopped() || (installTerminal && installTerminal->aborted());
     const QVector<int> rows = Workflow::rowsOf(tableEntries(), name);
     if (installed) {
         installLabel->setText(QStringLiteral("Выполнена установка ") + name);
@@ -82,17 +102,11 @@ void FormMain::checkFinishInstall()
     for (int row : rows) {
         showRow(row, installed ? RowState::Done : RowState::Failed);
         if (!installed)
-            writeLog(QStringLiteral("Установка программы ") + name + QStringLiteral(" не удалась!"));
+            writeLog(QStringLiteral("Установка программы ") + name +
+                     (aborted ? QStringLiteral(" прервана") : QStringLiteral(" не удалась!")));
     }
-    // After an abort no further package starts: each is told as not installed, and an installation that dpkg
-    // could not finish is repaired before the run's final texts.
-    if (installTerminal && installTerminal->aborted()) {
-        for (const QString &skipped : listProg.mid(indexProg + 1)) {
-            for (int row : Workflow::rowsOf(tableEntries(), skipped))
-                showRow(row, RowState::Failed);
-            writeLog(QStringLiteral("Установка программы ") + skipped + QStringLiteral(" не выполнена: установка прервана"));
-        }
-        repairThenFinish();
+    if (aborted) {
+        stopRun(indexProg + 1);
     } else if (last) {
         finishInstall();
     } else {
@@ -101,34 +115,113 @@ void FormMain::checkFinishInstall()
     }
 }
 
+void FormMain::stopRun(int firstSkipped)
+{
+    run = Run::Finishing;
+    watchTimer.stop();
+    lockWatch.stop();
+    lockTold.clear();
+    writeLog(QStringLiteral("Установка прервана пользователем: следующие программы устанавливаться не будут"));
+    label->setText(InstallRun::stoppedLabel(closeAfterRun));
+    runningText = QStringLiteral("Ждите... Установка прервана: dpkg завершает начатое...") + QString(8, QLatin1Char(' '));
+    for (const QString &skipped : listProg.mid(firstSkipped)) {
+        for (int row : Workflow::rowsOf(tableEntries(), skipped))
+            showRow(row, RowState::Failed);
+        writeLog(QStringLiteral("Установка программы ") + skipped + QStringLiteral(" не выполнена: установка прервана"));
+    }
+    repairThenFinish();
+}
+
 void FormMain::repairThenFinish()
 {
+    if (closed || run != Run::Finishing)
+        return;
     // apt-get runs dpkg in a session of its own, so dpkg may outlive the aborted terminal: its lock tells while it
-    // still works, and it is asked for its state only once it has finished.
-    if (LockProbe::probe(QString::fromLatin1(Sys::DpkgLock)).state == LockProbe::Finding::Held) {
+    // still works, and it is asked for its state only once it has finished. Whoever holds the lock is named; a
+    // close meanwhile ends this wait.
+    lockWait = tellLock(QString::fromLatin1(Sys::DpkgLock), true);
+    if (lockWait) {
         QTimer::singleShot(Timing::ms(DpkgWaitMs), this, &FormMain::repairThenFinish);
         return;
     }
     const ProcessResult audit = runProgram(QString::fromLatin1(Sys::Dpkg), {QStringLiteral("--audit")});
+    if (closed)
+        return;
     if (!AptCommands::needsRepair(audit)) {
+        writeLog(QStringLiteral("После прерванной установки dpkg не сообщает о незавершённых пакетах"));
         finishInstall();
         return;
     }
     writeLog(QStringLiteral("После прерванной установки dpkg сообщает о незавершённых пакетах: ") +
              QString::fromLatin1(Sys::DpkgConfigure) + QLatin1Char('\n') + QString::fromUtf8(audit.out.trimmed()));
+    runningText = QStringLiteral("Ждите... Восстановление прерванной установки: ") +
+                  QString::fromLatin1(Sys::DpkgConfigure) + QStringLiteral("...") + QString(8, QLatin1Char(' '));
     auto *repair = new FormTerminal(AptCommands::configureCommand());
     connect(repair, &FormTerminal::closeTerminal, this, &FormMain::finishInstall);
 }
 
 void FormMain::finishInstall()
 {
+    if (closed || run == Run::Over)
+        return;
+    const bool stoppedRun = run == Run::Finishing;
+    run = Run::Over;
+    lockWait = false;
     watchTimer.stop();
-    label->setText(QStringLiteral("<font color=#0b7f6a>Программа завершила свою работу. Выполнена установка выбранных "
-                                  "программ. Результаты установки отражены в таблице. </font>"));
+    lockWatch.stop();
+    // The rows show what dpkg says now: a package that dpkg finished after an abort, or that the repair finished,
+    // is installed, whatever its row said when its terminal ended.
+    QSet<QString> installed;
+    QString why;
+    const bool known = PackageStatus::queryInstalled(listProg, &installed, &why);
+    if (closed)
+        return;
+    if (!known)
+        writeLog(QStringLiteral("Не удалось узнать у dpkg, какие программы установлены: ") + why);
+    int count = 0;
+    for (const QString &name : std::as_const(listProg)) {
+        const QVector<int> rows = Workflow::rowsOf(tableEntries(), name);
+        const bool now = known ? installed.contains(name) : !rows.isEmpty() && rowState(rows.first()) == RowState::Done;
+        count += now ? 1 : 0;
+        if (stoppedRun && now && !rows.isEmpty() && rowState(rows.first()) != RowState::Done)
+            writeLog(QStringLiteral("Выполнена установка ") + name + QStringLiteral(" (dpkg завершил её после прерывания)"));
+        for (int row : rows)
+            showRow(row, now ? RowState::Done : RowState::Failed);
+    }
+    const InstallRun::Ending end = InstallRun::ending(count, listProg.size(), stoppedRun);
+    label->setText(end.label);
     setSpeed(0);
-    installLabel->setText(QStringLiteral("Установка отмеченных программ выполнена!"));
-    writeLog(QStringLiteral("Выполнена установка отмеченных программ!"));
+    installLabel->setText(end.status);
+    writeLog(end.log);
     ButtonCancel->setText(QStringLiteral("Закрыть"));
+    if (closeAfterRun)
+        cancel();
+}
+
+void FormMain::watchLocks()
+{
+    if (tellLock(QString::fromLatin1(Sys::DpkgFrontendLock), false) || tellLock(QString::fromLatin1(Sys::DpkgLock), false))
+        return;
+    if (!lockTold.isEmpty()) {
+        lockTold.clear();
+        runningText = installingText();
+    }
+}
+
+bool FormMain::tellLock(const QString &path, bool anyHolder)
+{
+    const LockProbe::Finding holder = LockProbe::probe(path);
+    if (holder.state != LockProbe::Finding::Held ||
+        (!anyHolder && holder.pid > 0 && OwnProcesses::isOwn(static_cast<pid_t>(holder.pid))))
+        return false;
+    const QString told = path + QLatin1Char(' ') + QString::number(holder.pid);
+    if (told != lockTold) {
+        lockTold = told;
+        writeLog(QStringLiteral("Ожидание блокировки: ") + LockProbe::describe(path, holder));
+        runningText = InstallRun::lockWait(path, holder) + QString(8, QLatin1Char(' '));
+        installLabel->setText(runningText);
+    }
+    return true;
 }
 
 void FormMain::messageError()
@@ -141,11 +234,10 @@ void FormMain::messageError()
             QStringLiteral(" длится уже более 5 мин. Вероятные причины:\n - большой объём скачиваемых пакетов;\n - "
                            "низкая скорость интернет-соединения;\n - программа ждет подтверждающих действий от "
                            "пользователя;\n - непредвиденные проблемы с установкой.\n  При нажатии кнопки 'Прервать' "
-                           "в окне терминала установка текущей программы будет прервана и выполнен переход к "
-                           "установке следующей программы. Однако это может повлечь за собой срыв установки "
-                           "последующих в списке программ. Более того, возможно потребуется восстановление процесса "
-                           "установки (команда: dpkg --configure -a). Поэтому пользование кнопкой 'Прервать' "
-                           "настоятельно не рекомендуется."),
+                           "в окне терминала установка будет остановлена: следующие программы устанавливаться не "
+                           "будут, а начатое dpkg будет доведено до конца и при необходимости восстановлено (команда: "
+                           "dpkg --configure -a). Поэтому пользование кнопкой 'Прервать' настоятельно не "
+                           "рекомендуется."),
         QStringLiteral("<b><font color=#AA0000> При отсутствии использования кнопки 'Прервать' процесс будет продолжен "
                        "без ограничения времени. </font></b>")));
 }

@@ -109,6 +109,8 @@ void FormMain::prepareRepositoryData(QString Workflow::RepoRow::*field, const QS
         done << value;
         installLabel->setText(progressText);
         (this->*add)(value);
+        if (stopped())
+            return; // closed while a command of this field ran
     }
 }
 

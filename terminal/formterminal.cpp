@@ -57,7 +57,11 @@ void FormTerminal::endTerminal()
     if (ended)
         return;
     ended = true;
+    // The receivers go on with their workflow right here and may wait for a hidden command, while the event loop
+    // turns: a close of this window meanwhile must not free it under their feet (closeEvent leaves it alone).
+    reporting = true;
     emit closeTerminal();
+    reporting = false;
 }
 
 void FormTerminal::cancel()
@@ -70,7 +74,11 @@ void FormTerminal::cancel()
     // program, such as the system's updater, is left alone. Nothing ended means nothing happens.
     // The window stays until every process of the command's session has ended: a dpkg that apt-get left running
     // would die with the terminal, half configuring a package. The end is reported then, and the window closes.
-    if (!aborting && OwnProcesses::terminate(QString::fromLatin1(Sys::AptGet)) > 0) {
+    if (aborting)
+        return;
+    TermWidget *terminal = consoleTabulator->terminalHolder()->terminal();
+    terminal->awaitSessions(OwnProcesses::sessionsBelow(terminal->impl()->getShellPID()));
+    if (OwnProcesses::terminate(QString::fromLatin1(Sys::AptGet)) > 0) {
         aborting = true;
         label->setText(header + TerminalTexts::finishingNote());
     }
@@ -89,7 +97,8 @@ void FormTerminal::closeEvent(QCloseEvent *event)
     // A command that never started has no end of its own: the user closing the window is its end.
     if (notStarted)
         endTerminal();
-    // Destroying the terminal would kill a command that still runs, so the window is freed only after its end.
-    if (commandOver || notStarted)
+    // Destroying the terminal would kill a command that still runs, so the window is freed only after its end; one
+    // closed while it reports its end is freed when the report is over.
+    if ((commandOver || notStarted) && !reporting)
         deleteLater();
 }

@@ -38,6 +38,7 @@ private:
     bool commandOver = false; // the command ended by itself
     bool notStarted = false;  // the command could not be started
     bool aborting = false;    // the abort ended our apt-get; the window waits for the rest of its session
+    bool reporting = false;   // closeTerminal() is being emitted: the window is not freed meanwhile
     QString header;           // the header as the command's start set it
 };
 

@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include <cerrno>
+#include <utility>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,13 +28,18 @@ TermWidget::TermWidget(const TerminalCommand &command, QWidget *parent) : QWidge
     // pidfd names this child alone. A pidfd that cannot be had because the child has already gone (or one that came
     // to name another process, which is no child of ours) counts as the child reaped.
     //
-    // The end is reported once nothing of the command's session runs any more: a dpkg that an ended apt-get left
-    // behind still configures a package, and would die with the terminal.
+    // The end is reported once nothing of the command's session runs any more, nor of the sessions an abort adds
+    // (apt-get runs dpkg in a session of its own): a dpkg that an ended apt-get left behind still configures a
+    // package, and the next step must not start before it has finished.
     const pid_t pid = terminal->getShellPID();
+    sessions = {pid};
     auto *watch = new QTimer(this);
-    const auto report = [this, watch, pid] {
-        if (reported || !OwnProcesses::inSession(pid).isEmpty())
-            return watch->start(Sys::TerminalWatchMs);
+    const auto report = [this, watch] {
+        if (reported)
+            return;
+        for (pid_t session : std::as_const(sessions))
+            if (!OwnProcesses::inSession(session).isEmpty())
+                return watch->start(Sys::TerminalWatchMs);
         reported = true;
         watch->stop();
         emit finished();
@@ -58,6 +64,13 @@ TermWidget::TermWidget(const TerminalCommand &command, QWidget *parent) : QWidge
     if (pidfd >= 0)
         connect(watch, &QObject::destroyed, [pidfd] { ::close(pidfd); });
     watch->start(Sys::TerminalWatchMs);
+}
+
+void TermWidget::awaitSessions(const QList<pid_t> &more)
+{
+    for (pid_t session : more)
+        if (session > 0 && !sessions.contains(session))
+            sessions.append(session);
 }
 
 void TermWidget::paintEvent(QPaintEvent *event)

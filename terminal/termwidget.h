@@ -1,7 +1,10 @@
 #ifndef ZAVIRON_TERMWIDGET_H
 #define ZAVIRON_TERMWIDGET_H
 
+#include <QList>
 #include <QWidget>
+
+#include <sys/types.h>
 
 #include "terminal/terminalcommand.h"
 
@@ -20,6 +23,9 @@ public:
     /// The terminal emulator inside the frame.
     TermWidgetImpl *impl() const { return terminal; }
 
+    /// The end is reported only once nothing runs in these sessions either (besides the command's own).
+    void awaitSessions(const QList<pid_t> &more);
+
 signals:
     void finished();
 
@@ -30,6 +36,7 @@ private:
     TermWidgetImpl *terminal;
     bool childGone = false; // the command's own process has ended
     bool reported = false;  // finished() has been emitted
+    QList<pid_t> sessions;  // the end waits until nothing of these runs: the command's own, and what an abort adds
     QVBoxLayout *box;
 };
 

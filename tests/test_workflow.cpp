@@ -2,6 +2,11 @@
 
 #include "tests/support/support.h"
 
+#include <QTcpServer>
+#include <csignal>
+
+#include "app/lockprobe.h"
+#include "app/ownprocesses.h"
 #include "app/timing.h"
 #include "mainwindow/formmain.h"
 #include "mainwindow/packagestatus.h"
@@ -71,7 +76,7 @@ private slots:
                            " A question the user must answer.\n"},
              {"config", confmodule + "db_input critical zv-question/accept || true\ndb_go\n"},
              {"postinst", confmodule + "db_get zv-question/accept\n[ \"$RET\" = true ]\n"}}));
-        QVERIFY(AptFixture::buildPackage(repo, "zv-slow", {{"postinst", "#!/bin/sh\n: > /tmp/zv-configuring\nsleep 3\n"}}));
+        QVERIFY(AptFixture::buildPackage(repo, "zv-slow", {{"postinst", "#!/bin/sh\n: > /tmp/zv-configuring\nsleep 2\n: > /tmp/zv-configured\n"}}));
         QVERIFY(AptFixture::buildPackage(repo, "zv-next") && AptFixture::buildPackage(repo, "zv-broken", {}, "Depends: zv-nobody-has-it\n"));
         QVERIFY(AptFixture::buildPackage(repo, "zv-conflict", {}, "Conflicts: zv-extra\n"));
         QVERIFY(AptFixture::indexRepository(repo));
@@ -176,14 +181,14 @@ private slots:
 
         w.ButtonOK->click();
         QTRY_COMPARE_WITH_TIMEOUT(w.ButtonCancel->text(), QStringLiteral("Закрыть"), 180000);
-        QCOMPARE(w.installLabel->text(), QStringLiteral("Установка отмеченных программ выполнена!"));
+        QCOMPARE(w.installLabel->text(), QStringLiteral("Установка отмеченных программ завершена: установлено 1 из 2."));
         QCOMPARE(states(w).mid(0, 6), (QList<S>{S::Done, S::NotInstallable, S::Failed, S::NotInstallable, S::Installed, S::Done}));
         QSet<QString> installed;
         QVERIFY(PackageStatus::queryInstalled({"zv-local", "zv-bad", "zv-loca.", "zv-extra"}, &installed));
         QCOMPARE(installed, (QSet<QString>{"zv-local", "zv-extra"}));
         log = Support::logText();
         const int done = log.indexOf("]  Выполнена установка zv-local\n"), failed = log.indexOf("]  Установка программы zv-bad не удалась!\n");
-        QVERIFY2(done > 0 && failed > done && log.indexOf("]  Выполнена установка отмеченных программ!\n") > failed, qPrintable(log));
+        QVERIFY2(done > 0 && failed > done && log.indexOf("]  Установка отмеченных программ завершена: установлено 1 из 2\n") > failed, qPrintable(log));
         QCOMPARE(log.count("Выполнена установка zv-local"), 1);
         QCOMPARE(QDir("/tmp").entryList({"m-*"}, QDir::AllEntries | QDir::System), QStringList());
         QCOMPARE(boxes->shown.size(), 3);
@@ -309,63 +314,133 @@ private slots:
         QVERIFY(!Support::logText().contains("Создан список программ"));
     }
 
-    // An abort during a configure script: the next package never starts, dpkg is left consistent.
-    void abortDuringAConfigureScript()
+    // A run stopped by the terminal's abort or by closing the window: the next package never starts, the terminal
+    // stays until dpkg has finished, dpkg is left consistent and the rows say what dpkg says then.
+    void stoppingARun_data()
     {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("the terminal's abort during a configure script") << "button";
+        QTest::newRow("the window closed during a configure script") << "close";
+        QTest::newRow("the window closed before the first package") << "pause";
+    }
+    void stoppingARun()
+    {
+        QFETCH(QString, how);
         QVERIFY(AptFixture::onlySources("deb [trusted=yes] file:" + repo.toUtf8() + " ./\n") && AptFixture::aptUpdate());
         QVERIFY(work->writeCatalogue({entry("S", "zv-slow"), entry("N", "zv-next")}));
+        runProgram("dpkg", {"--purge", "zv-slow"}); // what an earlier row installed
+        for (const char *file : {"/tmp/zv-configuring", "/tmp/zv-configured"})
+            QFile::remove(file);
         FormMain w;
         QMetaObject::invokeMethod(&w, "ok");
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists("/tmp/zv-configuring"), 60000);
-        for (QWidget *window : QApplication::topLevelWidgets())
-            if (auto *terminal = qobject_cast<FormTerminal *>(window))
-                terminal->ButtonClose->click();
+        QPointer<FormTerminal> terminal;
+        if (how != "pause") {
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists("/tmp/zv-configuring"), 60000);
+            for (QWidget *window : QApplication::topLevelWidgets())
+                if (auto *t = qobject_cast<FormTerminal *>(window); t && t->isVisible())
+                    terminal = t;
+        }
+        how == "button" ? terminal->ButtonClose->click() : void(w.close());
+        QVERIFY(w.isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!terminal, 60000);
+        QVERIFY2(how == "pause" || QFile::exists("/tmp/zv-configured"), "the terminal went before dpkg had finished");
         QTRY_COMPARE_WITH_TIMEOUT(w.ButtonCancel->text(), QStringLiteral("Закрыть"), 60000);
         QCOMPARE(runProgram("dpkg", {"--audit", "zv-slow"}).out, QByteArray()); // zv-bad of another case may be listed
-        QCOMPARE(w.rowState(1), RowState::Failed);
-        QCOMPARE(PackageStatus::isInstalled(PackageStatus::queryStatus("zv-next")), false);
-        QVERIFY(Support::logText().contains("]  Установка программы zv-next не выполнена: установка прервана\n"));
+        QCOMPARE(states(w), (QList<RowState>{how == "pause" ? RowState::Failed : RowState::Done, RowState::Failed}));
+        QCOMPARE(w.installLabel->text(), QString("Установка прервана: установлено %1 из 2.").arg(how == "pause" ? 0 : 1));
+        QCOMPARE(w.isVisible(), how == "button");
+        const QString log = Support::logText();
+        QVERIFY(log.contains("]  Установка программы zv-next не выполнена: установка прервана\n"));
+        QVERIFY(how == "button" || log.contains("]  Окно закрыто во время установки"));
     }
 
-    // A window closed at any step of the check or the run goes no further: nothing more is judged, started or logged.
+    // Another program holds dpkg's lock: the run names it within seconds, and again once a close has stopped the
+    // run; a second close ends that wait and leaves the program alone.
+    void anotherProgramHoldsTheLock()
+    {
+        QVERIFY(AptFixture::onlySources("deb [trusted=yes] file:" + repo.toUtf8() + " ./\n") && AptFixture::aptUpdate());
+        QVERIFY(work->writeCatalogue({entry("N", "zv-next")}));
+        qint64 holder = 0;
+        QVERIFY(QProcess::startDetached("python3", {"-c", "import fcntl,time\nf=open('/var/lib/dpkg/lock','a')\n"
+                                                          "fcntl.lockf(f,fcntl.LOCK_EX)\ntime.sleep(600)"}, "/", &holder));
+        const auto release = qScopeGuard([holder] { ::kill(pid_t(holder), SIGKILL); });
+        QTRY_COMPARE(LockProbe::probe(Sys::DpkgLock).pid, holder);
+        FormMain w;
+        QMetaObject::invokeMethod(&w, "ok");
+        const QString named = QString("]  Ожидание блокировки: Блокировка %1 занята процессом %2 (python3)\n").arg(Sys::DpkgLock).arg(holder);
+        QTRY_VERIFY(Support::logText().contains(named));
+        QVERIFY((w.installLabel->text() + w.installLabel->text()).contains(QString("процесс %1 (python3)").arg(holder)));
+        w.close();
+        QTRY_COMPARE(Support::logText().count(named), 2);
+        QVERIFY(w.isVisible());
+        w.close();
+        QVERIFY(!w.isVisible() && Support::logText().endsWith("]  Ожидание блокировки прекращено: окно закрыто\n"));
+        QCOMPARE(::kill(pid_t(holder), 0), 0);
+    }
+
+    // A window closed at any step of the check goes no further: nothing more is judged, started or logged. A close
+    // while a key host never answers is handled inside the step's wait, which it ends.
     void closingStopsTheWork_data()
     {
         QTest::addColumn<QString>("when");
         QTest::newRow("during the refresh") << "refresh";
         QTest::newRow("between two rows of the check") << "row";
-        QTest::newRow("before the first package") << "pause";
-        QTest::newRow("while a package installs") << "package";
+        QTest::newRow("while a key host stalls") << "stall";
     }
     void closingStopsTheWork()
     {
         QFETCH(QString, when);
+        QTcpServer silent; // takes connections, never answers
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        const QString key = when == "stall" ? QString("https://127.0.0.1:%1/key.asc").arg(silent.serverPort()) : "";
         QVERIFY(AptFixture::onlySources("deb [trusted=yes] file:" + repo.toUtf8() + " ./\n") && AptFixture::aptUpdate());
-        QVERIFY(work->writeCatalogue({entry("B", "zv-bad", "", "", when == "refresh" ? "deb file:/zv-nowhere ./" : ""),
+        QVERIFY(work->writeCatalogue({entry("B", "zv-bad", "", key, when == "refresh" ? "deb file:/zv-nowhere ./" : ""),
                                       entry("M", "zv-missing"), entry("N", "zv-never")}));
         FormMain::instProg.clear();
-        QScopedPointer<FormMain> w(new FormMain());
+        QPointer<FormMain> w = new FormMain();
+        const auto free = qScopeGuard([&] { delete w; });
         const auto terminal = [] {
             for (QWidget *window : QApplication::topLevelWidgets())
                 if (qobject_cast<FormTerminal *>(window) && window->isVisible())
                     return true;
             return false;
         };
-        if (when == "refresh" || when == "row")
-            w->ButtonCheck->click();
-        else
-            QMetaObject::invokeMethod(w.data(), "ok");
+        QString log;
+        int shown = -1;
+        const auto close = [&] {
+            w->close(); // a closed window that is not freed still gets the terminal's end
+            log = Support::logText();
+            shown = boxes->shown.size();
+        };
+        int waitGoesOn = -1; // the first event after a close mid-fetch: 1 inside the wait still, 2 the window freed
+        bool freeAsked = false;
+        QTimer fetch;        // its ticks run inside the step's wait for curl
+        connect(&fetch, &QTimer::timeout, [&] {
+            if (shown >= 0 || OwnProcesses::descendantsNamed("curl").isEmpty())
+                return;
+            if (!std::exchange(freeAsked, true))
+                return w->deleteLater(); // as a window freed on its close: not while its step waits
+            if (!w)
+                return void(waitGoesOn = 2);
+            close();
+            QTimer::singleShot(0, [&] { waitGoesOn = waitingForHiddenCommand(); });
+        });
+        fetch.start(10);
+        w->ButtonCheck->click();
         QTRY_VERIFY_WITH_TIMEOUT(when == "refresh" ? terminal() : when == "row" ? w->rowState(1) == RowState::NotInstallable
-                                 : when == "package" ? FormMain::instProg == "zv-bad" : true, 60000);
-        w->close(); // a closed window is not destroyed: the terminal's end still reaches it
-        const QString log = Support::logText();
-        const int shown = boxes->shown.size();
+                                                                                 : waitGoesOn >= 0, 60000);
+        QCOMPARE(waitGoesOn, when == "stall" ? 0 : -1);
+        if (when != "stall")
+            close();
         QTRY_VERIFY_WITH_TIMEOUT(!terminal(), 60000);
         QTest::qWait(1000);
         QCOMPARE(Support::logText(), log);
         QCOMPARE(boxes->shown.size(), shown);
         if (when == "row")
             QCOMPARE(w->rowState(2), RowState::Marked);
-        QCOMPARE(FormMain::instProg, QString(when == "package" ? "zv-bad" : ""));
+        QCOMPARE(FormMain::instProg, QString());
+        QCOMPARE(OwnProcesses::descendantsNamed("curl"), QList<pid_t>());
+        QCOMPARE(w.isNull(), when == "stall");
     }
 };
 
