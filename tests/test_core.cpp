@@ -3,9 +3,11 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "app/logline.h"
+#include "app/ownprocesses.h"
 #include "app/screenfit.h"
 #include "catalogue/catalogueaccess.h"
 #include "catalogue/cataloguecodec.h"
@@ -299,9 +301,9 @@ private slots:
                 QTest::addRow("%s %s: %s", rule, rejected ? "refused" : "taken", field) << QString(rule) << QString(field) << rejected;
         };
         rows("name", false, {"libstdc++6:i386", "VLC", "g++"}); // dpkg ignores case; a trailing plus is a real name
-        rows("name", true, {"gimp inkscape", "", "gdm3-", "/tmp/x.deb", "?installed", "x;touch${IFS}/tmp/m", "--admindir=/tmp"});
+        rows("name", true, {"gimp inkscape", "vim\n", "", "gdm3-", "/tmp/x.deb", "?installed", "x;touch${IFS}/tmp/m", "--admindir=/tmp"});
         rows("dpkg", false, {"gdm3-"}); // apt would remove it; dpkg reads it as a name
-        rows("dpkg", true, {"/tmp/x.deb", "--admindir=/tmp"});
+        rows("dpkg", true, {"vim\n", "/tmp/x.deb", "--admindir=/tmp"});
         rows("entry", false, {" deb http://a/ x main", "deb-src [ arch=amd64 signed-by=/k.gpg ] https://a/ x main c", "deb file:/srv/repo ./"});
         rows("entry", true, {"deb [trusted=yes] file:/tmp/evil ./", "deb [arch=amd64 Allow-Weak+=yes] http://a/ x main",
                              "deb [ allow-insecure=no ] http://a/ x main", "deb [allow-downgrade-to-insecure=yes] http://a/ x main",
@@ -413,6 +415,7 @@ private slots:
         result.err = fetch<QByteArray>("err");
         QTEST(CheckReport::summaryLine(AptCommands::simulationFailure(result)), "reason");
         QTEST(AptCommands::failureReason(result), "toolReason");
+        QCOMPARE(AptCommands::needsRepair(result), exitCode != 0); // a failed dpkg --audit leaves the doubt to the repair
     }
 
     // The refresh's end as its script left it, and what the summary names of what this check added.
@@ -461,6 +464,7 @@ private slots:
         QTest::newRow("file of another user") << "file" << 0644 << 0755 << "file" << "Владелец файла";
         QTest::newRow("link to our file") << "link" << 0 << 0755 << "" << "символической ссылкой";
         QTest::newRow("a folder at its name") << "folder" << 0755 << 0755 << "" << "не является обычным файлом";
+        QTest::newRow("folder writable by the group") << "missing" << 0 << 0775 << "" << "доступна для записи";
         QTest::newRow("sticky folder all may write, as tmp") << "file" << 0644 << 01777 << "" << "доступна для записи";
         QTest::newRow("folder of another user") << "missing" << 0 << 0755 << "folder" << "Владелец папки";
     }
@@ -530,8 +534,9 @@ private slots:
             << Failures{{"zv-replacer", "E: Packages need to be removed but remove is disabled."},
                         {"zv-dep", "E: Unable to correct problems, you have held broken packages."},
                         {"zv-left", "zv-left : Conflicts: zv-right but 1.0 is to be installed"}} << 10;
-        QTest::newRow("a removal traced through a dependency to its marked name") << QStringList{"zv-indirect"} + ok
-            << Failures{{"zv-indirect", "E: Packages need to be removed but remove is disabled."}} << 2;
+        QTest::newRow("apt 3's Error: line, then a removal two dependency steps from its marked name: 3 runs for 29")
+            << QStringList{"zv-indirect", "zv-gone"} + ok << Failures{{"zv-gone", "Error: Unable to locate package zv-gone"},
+                {"zv-indirect", "E: Packages need to be removed but remove is disabled."}} << 3;
     }
     void installability()
     {
@@ -539,13 +544,14 @@ private slots:
             {"zv-na", "E: Unable to locate package zv-na\n"}, {"zv-replacer", "E: Packages need to be removed but "
             "remove is disabled.\n"}, {"zv-dep", " zv-broken : Depends: zv-nobody-has-it but it is not installable\n"},
             {"zv-arch:amd64", " zv-arch : Depends: zv-nobody3 but it is not installable\n"},
-            {"zv-left", " zv-left : Conflicts: zv-right but 1.0 is to be installed\n"}, {"zv-indirect", "  Installing zv-new:amd64 as "
-            "Depends of zv-indirect:amd64\n  Removing: zv-old:amd64 as upgrade is not an option for zv-new:amd64 (1.0)\nE: "
+            {"zv-left", " zv-left : Conflicts: zv-right but 1.0 is to be installed\n"}, {"zv-gone", "Error: Unable to locate package "
+            "zv-gone\n"}, {"zv-indirect", "  Installing zv-mid:amd64 as Depends of zv-indirect:amd64\n    Installing zv-new:amd64 as "
+            "Depends of zv-mid:amd64\n    Removing: zv-old:amd64 as upgrade is not an option for zv-new:amd64 (1.0)\nE: "
             "Packages need to be removed but remove is disabled.\n"}};
         const auto simulate = [](const QStringList &set) {
             QByteArray at[3]; // apt stops at the first step that fails: names, dependencies, removals
             for (const QString &n : set)
-                at[apt[n].startsWith("E: U") ? 0 : apt[n].contains("E: P") ? 2 : 1] += apt[n];
+                at[apt[n].contains(": Unable") ? 0 : apt[n].contains("E: P") ? 2 : 1] += apt[n];
             const int step = !at[0].isEmpty() ? 0 : !at[1].isEmpty() ? 1 : 2;
             return ProcessResult{true, true, false, at[step].isEmpty() ? 0 : 100, step == 1 ? at[1] : "",
                 step != 1 ? at[step] : "E: Unable to correct problems, you have held broken packages.\n"};
@@ -553,6 +559,17 @@ private slots:
         const Installability::Outcome outcome = Installability::judge(fetch<QStringList>("names"), simulate);
         QTEST(outcome.failures, "failures");
         QTEST(outcome.simulations, "simulations");
+    }
+
+    // A process of a terminal's session that has ended, not yet reaped, runs no more: the terminal does not wait for it.
+    void endedProcessOfASession()
+    {
+        const pid_t child = ::fork();
+        if (child == 0)
+            ::_exit(::setsid() < 0);
+        QTRY_VERIFY(Support::readAll(QString("/proc/%1/stat").arg(child)).contains(") Z "));
+        QCOMPARE(OwnProcesses::inSession(child), QList<pid_t>());
+        QCOMPARE(::waitpid(child, nullptr, 0), child);
     }
 
     // A full disk: what an append's first write got into the last six bytes of a page is cut back (own mount space).
@@ -570,20 +587,22 @@ private slots:
         QCOMPARE(::umount(QFile::encodeName(full)), 0);
     }
 
-    // Undoing an append and deleting an entry: a refusal leaves the file's bytes and says why.
+    // An edit's end, with its changed copy appended: the old entry goes, or the copy again; a refusal leaves the file's
+    // bytes and says why.
     void catalogueChange_data()
     {
         QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<int>("row");          // the entry deleted; -1: the copy taken off again
+        QTest::addColumn<int>("row");          // the entry as it was, deleted; -1: the copy taken off again
         QTest::addColumn<QByteArray>("after"); // empty: refused
         const Entries three{Support::entry("a", "a"), Support::entry("b", "b"), Support::entry("c", "c")};
         const QByteArray copy = CatalogueCodec::encodeEntry(Support::entry("a+", "a")), whole = CatalogueCodec::encode(three);
         QTest::newRow("undo: the file ends with the copy") << whole + copy << -1 << whole;
         QTest::newRow("undo: the file ends otherwise") << copy + whole << -1 << QByteArray();
         QTest::newRow("undo: a file shorter than the copy") << whole.left(24) << -1 << QByteArray();
-        QTest::newRow("delete the second") << whole << 1 << CatalogueCodec::encode({three[0], three[2]});
-        QTest::newRow("delete past the end") << whole << 3 << QByteArray();
-        QTest::newRow("delete from a damaged file") << whole + copy.left(10) << 0 << QByteArray();
+        QTest::newRow("edit: the second goes, its copy stays") << whole + copy << 1 << CatalogueCodec::encode({three[0], three[2]}) + copy;
+        QTest::newRow("edit: the copy itself (the file shrank behind the dialog)") << whole + copy << 3 << QByteArray();
+        QTest::newRow("edit: the file ends otherwise") << copy + whole << 0 << QByteArray();
+        QTest::newRow("edit in a damaged file") << whole + copy.left(10) << 0 << QByteArray();
     }
     void catalogueChange()
     {
@@ -594,7 +613,8 @@ private slots:
         const QString path = work.path() + "/dataSoftware.db";
         QVERIFY(Support::writeFile(path, file));
         QString why;
-        QCOMPARE(row < 0 ? CatalogueAccess::undoAppend(path, Support::entry("a+", "a"), &why) : CatalogueAccess::removeEntry(path, row, &why), !after.isEmpty());
+        const CatalogueEntry copy = Support::entry("a+", "a");
+        QCOMPARE(row < 0 ? CatalogueAccess::undoAppend(path, copy, &why) : CatalogueAccess::removeEdited(path, row, copy, &why), !after.isEmpty());
         QCOMPARE(why.isEmpty(), !after.isEmpty());
         QCOMPARE(Support::readAll(path).toHex(), (after.isEmpty() ? file : after).toHex());
     }
