@@ -146,6 +146,8 @@ private slots:
         QCOMPARE(boxes.shown.size(), 1); // one box names them all, as written
         QVERIFY2(boxes.shown.at(0).contains("программ: gdm3-, /tmp/<b>x.deb. Это"), qPrintable(boxes.shown.at(0)));
         QVERIFY(w.isVisible() && !w.ButtonOK->isEnabled() && w.ButtonCheck->isEnabled());
+        for (int column = ColSelect; column < ColumnCount; ++column) // a row's data: package, PPA, key, sources line
+            QCOMPARE(w.Table->isColumnHidden(column), column >= ColPackage);
         QCOMPARE(w.installLabel->text(), QStringLiteral("Выполнена проверка статуса всех программ из базы (dataSoftware.db)."));
         QVERIFY(w.rowState(0) == RowState::NotInstallable && w.rowState(1) == RowState::NotInstallable);
         QCOMPARE(w.rowState(2), RowState::Marked);

@@ -1,10 +1,12 @@
 // The check and the installation with real apt in the sandbox against a local signed repository.
+#include <QScrollBar>
 
 #include "tests/support/support.h"
 
 #include "app/timing.h"
 #include "mainwindow/formmain.h"
 #include "mainwindow/packagestatus.h"
+#include "mainwindow/signingkeys.h"
 #include "terminal/formterminal.h"
 #include "terminal/termwidget.h"
 #include "terminal/termwidgetholder.h"
@@ -20,11 +22,17 @@ QString keyUrl(const QString &file) { return QStringLiteral("https://127.0.0.1:%
 
 QStringList tmpFiles() { return QDir(QStringLiteral("/tmp")).entryList(QDir::Files | QDir::System | QDir::Hidden); }
 
-// Serves a folder over https with a certificate the sandbox trusts, as a key host does.
+// Serves a folder over https with a certificate the sandbox trusts, as a key host does, and over plain http one port
+// up, where https /http/PATH redirects to.
 const char *const HttpsServer =
-    "import http.server,ssl,sys,functools\n"
-    "h=functools.partial(http.server.SimpleHTTPRequestHandler,directory=sys.argv[2])\n"
-    "s=http.server.HTTPServer(('127.0.0.1',int(sys.argv[1])),h)\n"
+    "import http.server,ssl,sys,functools,threading;p=int(sys.argv[1])\n"
+    "class H(http.server.SimpleHTTPRequestHandler):\n"
+    " def do_GET(s):\n"
+    "  if not s.path.startswith('/http/'): return super().do_GET()\n"
+    "  s.send_response(302);s.send_header('Location','http://127.0.0.1:%d/%s'%(p+1,s.path[6:]));s.end_headers()\n"
+    "h=functools.partial(H,directory=sys.argv[2])\n"
+    "threading.Thread(target=http.server.HTTPServer(('127.0.0.1',p+1),h).serve_forever).start()\n"
+    "s=http.server.HTTPServer(('127.0.0.1',p),h)\n"
     "c=ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER);c.load_cert_chain(sys.argv[3],sys.argv[4])\n"
     "s.socket=c.wrap_socket(s.socket,server_side=True);s.serve_forever()\n";
 
@@ -91,7 +99,7 @@ private slots:
                      .exitCode, 0);
         QCOMPARE(runProgram("update-ca-certificates", {}, 60000).exitCode, 0);
         server.start("python3", {"-c", HttpsServer, QString::number(Port), served, cert, pem});
-        QTRY_VERIFY_WITH_TIMEOUT(runProgram("curl", {"-sf", "-o", "/dev/null", keyUrl("key.asc")}).exitCode == 0, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(runProgram("curl", {"-sfL", "-o", "/dev/null", keyUrl("http/key.asc")}).exitCode == 0, 15000);
         Timing::setScale(0.05); // the fixed pauses shrink twentyfold
     }
 
@@ -114,6 +122,9 @@ private slots:
         delete work;
         delete boxes;
     }
+
+    // A key address that leaves https on the way is not followed: whoever sits on the path could supply the key.
+    void keyRedirectedToHttp() { QCOMPARE(runProgram(Sys::Sh, SigningKeys::downloadArgs(keyUrl("http/key.asc"))).out, QByteArray()); }
 
     // Hostile text in every field stays data and apt does what a row says and nothing else; the run installs what
     // passed, once per package, and goes on after a failing maintainer script.
@@ -231,6 +242,15 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(w.ButtonCancel->text(), QStringLiteral("Закрыть"), 120000);
         QCOMPARE(w.rowState(0), RowState::Done);
         QCOMPARE(w.Table->item(0, ColStatus)->text(), QStringLiteral("Закончена установка ПО"));
+    }
+
+    // The check shows each row it finds uninstallable, the table scrolled down to it.
+    void theCheckFollowsItsRows()
+    {
+        QVERIFY(work->writeCatalogue(Entries(20, entry("M", "zv-missing"))));
+        FormMain w;
+        runCheck(w);
+        QCOMPARE(w.Table->verticalScrollBar()->value(), 62); // the last of 20 rows: 19 steps of 2 / 20 * 33
     }
 
     // Nothing marked: nothing is simulated, the user is told, the window closes and the lock goes.
