@@ -78,9 +78,8 @@ private slots:
     }
     void catalogueDecode()
     {
-        QFETCH(QByteArray, data);
         bool complete = !fetch<bool>("complete"); // decode must set it
-        QCOMPARE(CatalogueCodec::decode(data, &complete), fetch<Entries>("expected"));
+        QCOMPARE(CatalogueCodec::decode(fetch<QByteArray>("data"), &complete), fetch<Entries>("expected"));
         QTEST(complete, "complete");
     }
 
@@ -111,16 +110,14 @@ private slots:
         QTest::newRow("no blank line at the end") << stanza("vim", ok).chopped(2) << vim;
         QTest::newRow("held at its version") << stanza("vim", "hold ok installed") << vim;
         QTest::newRow("foreign architecture") << stanza("zv", conf) + stanza("zv", ok, "i386") << QStringList{"zv", "zv:i386"};
-        QTest::newRow("neither architecture")
-            << stanza("zv", conf) + stanza("zv", "install ok half-configured", "i386") << QStringList();
+        QTest::newRow("neither architecture") << stanza("zv", conf) + stanza("zv", "install ok half-configured", "i386") << QStringList();
         QTest::newRow("reinstallation required") << stanza("vim", "install reinstreq installed") << QStringList();
     }
     void installed()
     {
         QFETCH(QByteArray, output);
         QFETCH(QStringList, found);
-        const QStringList names{"vim", "VIM", "vim:amd64", "vim:AMD64", "zv", "zv:i386"};
-        QStringList got = PackageStatus::installedAmong(names, PackageStatus::installedIn(output)).values();
+        QStringList got = PackageStatus::installedAmong({"vim", "VIM", "vim:amd64", "vim:AMD64", "zv", "zv:i386"}, PackageStatus::installedIn(output)).values();
         got.sort();
         QCOMPARE(got, found);
         QCOMPARE(PackageStatus::statusText(output) == PackageStatus::InstalledText, !found.isEmpty());
@@ -133,12 +130,10 @@ private slots:
         QTest::addColumn<RowState>("after");
         QTest::addColumn<QString>("status");
         QTest::addColumn<QColor>("colour");
-        QTest::newRow("untick a marked row") << RowState::Marked << false << RowState::Unmarked << "ПО не будет установлено"
-                                             << QColor(180, 0, 0);
-        QTest::newRow("tick it again") << RowState::Unmarked << true << RowState::Marked << "ПО отмечено для установки"
-                                       << QColor(11, 127, 107);
-        QTest::newRow("not installable stays so") << RowState::NotInstallable << true << RowState::NotInstallable
-                                                  << "ПО нельзя установить" << QColor(180, 0, 0);
+        using S = RowState;
+        QTest::newRow("untick a marked row") << S::Marked << false << S::Unmarked << "ПО не будет установлено" << QColor(180, 0, 0);
+        QTest::newRow("tick it again") << S::Unmarked << true << S::Marked << "ПО отмечено для установки" << QColor(11, 127, 107);
+        QTest::newRow("not installable stays so") << S::NotInstallable << true << S::NotInstallable << "ПО нельзя установить" << QColor(180, 0, 0);
     }
     void clickOnTheCheckBox()
     {
@@ -162,13 +157,11 @@ private slots:
         using S = RowState;
         const Entries three{fields({"A", "", "a", "", "k1", "deb http://a/ x main"}), fields({"B", "", "b", "", "k2", "main"}),
                             fields({"A2", "", "a", "", "k3"})};
-        QTest::newRow("marked rows in order, a package once") << three << States{S::Marked, S::Marked, S::Marked}
-                                                              << QStringList{"a", "b"}
-                                                              << QStringList{"k1", "k2", "k3", "k1"} << true;
+        QTest::newRow("marked rows in order, a package once")
+            << three << States{S::Marked, S::Marked, S::Marked} << QStringList{"a", "b"} << QStringList{"k1", "k2", "k3", "k1"} << true;
         QTest::newRow("unmarked rows add nothing, yet ask for a refresh")
             << three << States{S::Unmarked, S::Installed, S::NotInstallable} << QStringList() << QStringList() << true;
-        QTest::newRow("no repository field, no refresh") << Entries{fields({"C", "", "c"})} << States{S::Marked}
-                                                         << QStringList{"c"} << QStringList() << false;
+        QTest::newRow("no repository field, no refresh") << Entries{fields({"C", "", "c"})} << States{S::Marked} << QStringList{"c"} << QStringList() << false;
     }
     void workflowDecisions()
     {
@@ -207,7 +200,6 @@ private slots:
         QTest::addColumn<QString>("rule");
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("output");
-        QTest::newRow("log, plain") << "log" << "abc" << "abc";
         QTest::newRow("log, LF in a field") << "log" << "a\n[01.01.2000 00:00:00]  forged" << "a\n [01.01.2000 00:00:00]  forged";
         QTest::newRow("log, an indented second line stays") << "log" << "невозможна:\n E: x" << "невозможна:\n E: x";
         QTest::newRow("log, CR LF, lone CR, LF at the end") << "log" << "a\r\nb\rc\n" << "a\\x0D\n b\\x0Dc\n ";
@@ -388,31 +380,21 @@ private slots:
         QTest::addColumn<QString>("reason");
         QTest::addColumn<QString>("toolReason");
         QTest::newRow("exit 0, warnings only: installable") << 0 << QByteArray("W: a warning\n") << QString() << QString();
-        QTest::newRow("the first E: line after warnings")
-            << 100 << QByteArray("W: w\nE: Unable to locate package x\r\nE: second\n") << "E: Unable to locate package x"
-            << "E: Unable to locate package x\nW: w\nE: second";
+        QTest::newRow("the first E: line after warnings") << 100 << QByteArray("W: w\nE: Unable to locate package x\r\nE: second\n")
+            << "E: Unable to locate package x" << "E: Unable to locate package x\nW: w\nE: second";
         QTest::newRow("no E: line: exit code and first line") << 100 << QByteArray("\r\nodd\n") << "код завершения 100: odd" << "odd";
-        QTest::newRow("a traceback")
-            << 1 << QByteArray("Traceback (most recent call last):\n  File \"x\"\nNoDistroTemplateException: Error\n")
-            << "код завершения 1: Traceback (most recent call last):"
-            << "NoDistroTemplateException: Error\nTraceback (most recent call last):\nFile \"x\"";
+        QTest::newRow("a traceback") << 1 << QByteArray("Traceback (most recent call last):\n  File \"x\"\nNoDistroTemplateException: Error\n")
+            << "код завершения 1: Traceback (most recent call last):" << "NoDistroTemplateException: Error\nTraceback (most recent call last):\nFile \"x\"";
         QTest::newRow("ended by a signal") << -1 << QByteArray() << "программа завершилась аварийно" << "программа завершилась аварийно";
         QTest::newRow("not started") << -2 << QByteArray() << "E: Не удалось запустить apt-get." << "программа не запустилась";
         QTest::newRow("timed out") << -3 << QByteArray() << "E: нет ответа за 30 с" << "нет ответа за 30 с";
-        QTest::newRow("held broken packages, reworded")
-            << 100 << QStringLiteral("E: Невозможно исправить ошибки, у вас отложены (held) битые пакеты.\n").toUtf8()
-            << "E: Пакеты для установки имеют неудовлетворённые зависимости."
-            << "E: Невозможно исправить ошибки, у вас отложены (held) битые пакеты.";
+        const QString held = "E: Невозможно исправить ошибки, у вас отложены (held) битые пакеты.";
+        QTest::newRow("held broken packages, reworded") << 100 << (held + "\n").toUtf8() << "E: Пакеты для установки имеют неудовлетворённые зависимости." << held;
     }
     void failureReason()
     {
         QFETCH(int, exitCode);
-        ProcessResult result;
-        result.started = exitCode != -2;
-        result.timedOut = exitCode == -3;
-        result.finished = exitCode >= 0;
-        result.exitCode = qMax(exitCode, -1);
-        result.err = fetch<QByteArray>("err");
+        const ProcessResult result{exitCode != -2, exitCode >= 0, exitCode == -3, qMax(exitCode, -1), {}, fetch<QByteArray>("err")};
         QTEST(CheckReport::summaryLine(AptCommands::simulationFailure(result)), "reason");
         QTEST(AptCommands::failureReason(result), "toolReason");
         QCOMPARE(AptCommands::needsRepair(result), exitCode != 0); // a failed dpkg --audit leaves the doubt to the repair
@@ -472,19 +454,15 @@ private slots:
     {
         QFETCH(QString, kind);
         QFETCH(int, fileMode);
-        QFETCH(int, dirMode);
         QFETCH(QString, foreign);
         QFETCH(QString, refusal);
-        const QString folder = dir.filePath(QTest::currentDataTag()), path = folder + "/dataSoftware.db";
-        const QString good = dir.filePath("good");
+        const QString folder = dir.filePath(QTest::currentDataTag()), path = folder + "/dataSoftware.db", good = dir.filePath("good");
         const QVector<CatalogueEntry> three = {Support::entry("a", "a"), Support::entry("b", "b"), Support::entry("c", "")};
         QVERIFY(QDir().mkdir(folder) && CatalogueAccess::write(good, three));
-        QVERIFY(kind != "file" || QFile::copy(good, path));
-        QVERIFY(kind != "link" || QFile::link(good, path));
-        QVERIFY(kind != "folder" || QDir().mkdir(path));
+        QVERIFY(kind == "file" ? QFile::copy(good, path) : kind == "link" ? QFile::link(good, path) : kind != "folder" || QDir().mkdir(path));
         const QByteArray f = QFile::encodeName(path), d = QFile::encodeName(folder);
         QVERIFY(fileMode == 0 || (::chmod(f, fileMode) == 0 && ::chown(f, foreign == "file" ? 65534 : 0, -1) == 0));
-        QVERIFY(::chmod(d, dirMode) == 0 && ::chown(d, foreign == "folder" ? 65534 : 0, -1) == 0);
+        QVERIFY(::chmod(d, fetch<int>("dirMode")) == 0 && ::chown(d, foreign == "folder" ? 65534 : 0, -1) == 0);
         const QByteArray before = Support::readAll(path), goodBefore = Support::readAll(good);
 
         const CatalogueAccess::Loaded loaded = CatalogueAccess::load(path);
@@ -502,19 +480,11 @@ private slots:
         QTest::addColumn<QRect>("wanted");
         QTest::addColumn<QRect>("available");
         QTest::addColumn<QRect>("fitted");
-        QTest::newRow("large screen: unchanged") << QRect(10, 20, 700, 800) << QRect(0, 0, 1920, 1050)
-                                                 << QRect(10, 20, 700, 800);
-        QTest::newRow("1366 x 768 with a panel") << QRect(0, 0, 700, 800) << QRect(0, 28, 1366, 740)
-                                                 << QRect(0, 58, 700, 710);
-        QTest::newRow("wider and higher than the screen") << QRect(-50, 0, 900, 700) << QRect(0, 0, 800, 600)
-                                                          << QRect(0, 30, 800, 570);
+        QTest::newRow("large screen: unchanged") << QRect(10, 20, 700, 800) << QRect(0, 0, 1920, 1050) << QRect(10, 20, 700, 800);
+        QTest::newRow("1366 x 768 with a panel") << QRect(0, 0, 700, 800) << QRect(0, 28, 1366, 740) << QRect(0, 58, 700, 710);
+        QTest::newRow("wider and higher than the screen") << QRect(-50, 0, 900, 700) << QRect(0, 0, 800, 600) << QRect(0, 30, 800, 570);
     }
-    void screenFit()
-    {
-        QFETCH(QRect, wanted);
-        QFETCH(QRect, available);
-        QTEST(ScreenFit::fit(wanted, available, QMargins(0, 30, 0, 0)), "fitted");
-    }
+    void screenFit() { QTEST(ScreenFit::fit(fetch<QRect>("wanted"), fetch<QRect>("available"), QMargins(0, 30, 0, 0)), "fitted"); }
 
     // Which rows fail, why, in how many runs; the fake answers with apt 2.6's lines (apt-get -q, a local repository).
     void installability_data()
@@ -565,8 +535,7 @@ private slots:
     void endedProcessOfASession()
     {
         const pid_t child = ::fork();
-        if (child == 0)
-            ::_exit(::setsid() < 0);
+        if (child == 0) ::_exit(::setsid() < 0);
         QTRY_VERIFY(Support::readAll(QString("/proc/%1/stat").arg(child)).contains(") Z "));
         QCOMPARE(OwnProcesses::inSession(child), QList<pid_t>());
         QCOMPARE(::waitpid(child, nullptr, 0), child);
@@ -607,13 +576,12 @@ private slots:
     void catalogueChange()
     {
         QFETCH(QByteArray, file);
-        QFETCH(int, row);
         QFETCH(QByteArray, after);
-        Support::WorkDir work;
-        const QString path = work.path() + "/dataSoftware.db";
-        QVERIFY(Support::writeFile(path, file));
-        QString why;
+        const QString path = dir.filePath(QTest::currentDataTag());
         const CatalogueEntry copy = Support::entry("a+", "a");
+        QString why;
+        QVERIFY(Support::writeFile(path, file));
+        const int row = fetch<int>("row");
         QCOMPARE(row < 0 ? CatalogueAccess::undoAppend(path, copy, &why) : CatalogueAccess::removeEdited(path, row, copy, &why), !after.isEmpty());
         QCOMPARE(why.isEmpty(), !after.isEmpty());
         QCOMPARE(Support::readAll(path).toHex(), (after.isEmpty() ? file : after).toHex());
