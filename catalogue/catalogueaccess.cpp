@@ -163,13 +163,16 @@ bool CatalogueAccess::undoAppend(const QString &path, const CatalogueEntry &entr
     return ok;
 }
 
-bool CatalogueAccess::removeEntry(const QString &path, int row, QString *why)
+bool CatalogueAccess::removeEdited(const QString &path, int row, const CatalogueEntry &copy, QString *why)
 {
     Loaded now = load(path);
     if (!now.writable())
         return refuse(why, now.why);
-    if (row < 0 || row >= now.entries.size())
-        return refuse(why, QStringLiteral("В файле списка программ нет записи %1.").arg(row + 1));
+    if (now.entries.isEmpty() || !(now.entries.last() == copy))
+        return refuse(why, QStringLiteral("Файл %1 не оканчивается добавленной записью.")
+                               .arg(QFileInfo(path).absoluteFilePath()));
+    if (row < 0 || row >= now.entries.size() - 1)
+        return refuse(why, QStringLiteral("В списке нет прежней записи."));
     now.entries.remove(row);
     return write(path, now.entries, why);
 }

@@ -43,8 +43,11 @@ bool append(const QString &path, const CatalogueEntry &entry, QString *why = nul
 /// otherwise false with *why, and the file is not touched.
 bool undoAppend(const QString &path, const CatalogueEntry &entry, QString *why = nullptr);
 
-/// Rewrites the catalogue without its entry at index row, under the same condition as rewrite.
-bool removeEntry(const QString &path, int row, QString *why = nullptr);
+/// The second half of an edit, whose changed copy was just appended: rewrites the catalogue without the entry as it
+/// was (index row), under the same condition as rewrite. Only a row before the copy, which must still end the file,
+/// is taken: had the catalogue shrunk behind the edit dialog, row could name the copy itself, and the edit would be
+/// lost. Otherwise false with *why, and the file is not touched.
+bool removeEdited(const QString &path, int row, const CatalogueEntry &copy, QString *why = nullptr);
 
 /// Any catalogue file, with no check of whose it is (the catalogue tool's input, a test's file): false when it
 /// cannot be read. *complete as for CatalogueCodec::decode.

@@ -43,10 +43,9 @@ bool FormEdit::editTable(int row)
     const QString path = QString::fromLatin1(Sys::CatalogueFile);
     auto *main = new FormMain(nullptr);
     main->setAttribute(Qt::WA_DeleteOnClose);
-    // The changed copy is the last row now; only a row before it can be the entry as it was. The file goes first,
-    // then the row, so the window shows what the file holds.
-    QString why = QStringLiteral("В списке нет прежней записи.");
-    if (row >= 0 && row < main->Table->rowCount() - 1 && CatalogueAccess::removeEntry(path, row, &why)) {
+    // The file goes first, then the row, so the window shows what the file holds.
+    QString why;
+    if (CatalogueAccess::removeEdited(path, row, EntryDialog::typed(this), &why)) {
         main->Table->removeRow(row);
         close();
         return true;

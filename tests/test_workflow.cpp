@@ -1,4 +1,5 @@
 // The check and the installation with real apt in the sandbox against a local signed repository.
+#include <QScrollBar>
 
 #include "tests/support/support.h"
 
@@ -10,6 +11,7 @@
 #include "app/timing.h"
 #include "mainwindow/formmain.h"
 #include "mainwindow/packagestatus.h"
+#include "mainwindow/signingkeys.h"
 #include "terminal/formterminal.h"
 #include "terminal/termwidget.h"
 #include "terminal/termwidgetholder.h"
@@ -109,6 +111,9 @@ private slots:
         delete work;
         delete boxes;
     }
+
+    // A key address that leaves https on the way is not followed: whoever sits on the path could supply the key.
+    void keyRedirectedToHttp() { QCOMPARE(runProgram(Sys::Sh, SigningKeys::downloadArgs(keyUrl("to-http/key.asc"))).out, QByteArray()); }
 
     // Hostile text in every field stays data and apt does what a row says and nothing else; the run installs what
     // passed, once per package, and goes on after a failing maintainer script.
@@ -299,6 +304,15 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(w.ButtonCancel->text(), QStringLiteral("Закрыть"), 120000);
         QCOMPARE(w.rowState(0), RowState::Done);
         QCOMPARE(w.Table->item(0, ColStatus)->text(), QStringLiteral("Закончена установка ПО"));
+    }
+
+    // The check shows each row it finds uninstallable, the table scrolled down to it.
+    void theCheckFollowsItsRows()
+    {
+        QVERIFY(work->writeCatalogue(Entries(20, entry("M", "zv-missing"))));
+        FormMain w;
+        runCheck(w);
+        QCOMPARE(w.Table->verticalScrollBar()->value(), 62); // the last of 20 rows: 19 steps of 2 / 20 * 33
     }
 
     // Nothing marked: nothing is simulated, the user is told, the window closes and the lock goes.

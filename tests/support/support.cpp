@@ -176,7 +176,7 @@ bool AptFixture::serve(QProcess *server, const QString &dir, int httpsPort, int 
         return false;
     server->start("python3", {"-c", servers, dir, QString::number(httpsPort), QString::number(httpPort), cert, pem});
     for (int tries = 0; tries < 150; ++tries, QThread::msleep(100))
-        if (runProgram("curl", {"-s", "-o", "/dev/null", QString("https://127.0.0.1:%1/").arg(httpsPort)}).exitCode == 0)
+        if (runProgram("curl", {"-sL", "-o", "/dev/null", QString("https://127.0.0.1:%1/to-http/").arg(httpsPort)}).exitCode == 0)
             return true;
     return false;
 }
