@@ -212,7 +212,7 @@ private slots:
             << Entries{entry("L", "zv-local", "", keyUrl("key.asc"), "deb " + file)} << QByteArray()
             << "Репозиторий уже подключен в /etc/apt/sources.list.d/vendor.list:1 с другим ключом";
         QTest::newRow("two rows, one repository") << ""
-            << Entries{entry("L", "zv-local", "", keyUrl("key.asc"), "deb " + file), entry("E", "zv-extra", "", "", "deb " + file)}
+            << Entries{entry("L", "zv-local", "", keyUrl("key.asc"), "deb " + file), entry("E", "zv-extra", "", "", "deb [arch=amd64] " + file)}
             << (ours + '\n').toUtf8() << "уже добавляется для программы zv-local";
         QTest::newRow("a repository without a Release file") << "" << Entries{entry("N", "zv-norelease", "", "", "deb file:" + served + " ./")}
             << QByteArray() << "Release";
