@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <utility>
+
 #include "app/messagebox.h"
 #include "app/safefile.h"
 #include "app/syspaths.h"
@@ -65,7 +67,13 @@ void FormMain::planSources()
         if (row.problem.isEmpty() && !unreadable.isEmpty())
             row.problem = QStringLiteral("Не добавлен репозиторий ") + r.sourcesLine +
                           QStringLiteral(": apt не может прочитать свои источники: ") + unreadable;
-        if (row.problem.isEmpty()) {
+        // apt reads each distinct line once, however many rows bring it.
+        for (const SourcesPlan::Row &earlier : std::as_const(rows))
+            if (row.problem.isEmpty() && row.targets.isEmpty() && earlier.line == row.line) {
+                row.targets = earlier.targets;
+                row.aptProblem = earlier.aptProblem;
+            }
+        if (row.problem.isEmpty() && row.targets.isEmpty() && row.aptProblem.isEmpty()) {
             const SourcesPlan::Candidate alone(r.sourcesLine.toUtf8() + '\n');
             row.targets = SourcesPlan::aptTargets(alone.list, alone.parts, &row.aptProblem);
         }
@@ -185,11 +193,14 @@ void FormMain::aptGetUpdate()
 
 void FormMain::addPPASources(QString ppa)
 {
+    QStringList packages; // the rows that need this PPA
+    for (const Workflow::RepoRow &row : repoPlan.rows)
+        if (row.ppa == ppa)
+            packages << row.package;
     const QString problem = FieldRules::ppaProblem(ppa);
     if (!problem.isEmpty()) {
-        for (const Workflow::RepoRow &row : repoPlan.rows)
-            if (row.ppa == ppa)
-                refuseRow(row.package, problem);
+        for (const QString &package : packages)
+            refuseRow(package, problem);
         return;
     }
     const QStringList keysBefore = keyFilesNow();
@@ -211,10 +222,6 @@ void FormMain::addPPASources(QString ppa)
             return;
     }
     if (added.failure.isEmpty()) {
-        QStringList packages;
-        for (const Workflow::RepoRow &row : repoPlan.rows)
-            if (row.ppa == ppa)
-                packages << row.package;
         for (const QString &file : added.files)
             addedToSystem << CheckReport::Added{QStringLiteral("партнер-репозиторий ") + ppa + QStringLiteral(" (файл ") +
                                                     file + QLatin1Char(')'),
@@ -229,9 +236,8 @@ void FormMain::addPPASources(QString ppa)
     const QString why = QStringLiteral("Не удалось добавить партнер-репозиторий ") + ppa + QStringLiteral(": ") +
                         added.failure +
                         (removed.isEmpty() ? QString() : QStringLiteral("\n удалено: ") + removed.join(QStringLiteral(", ")));
-    for (const Workflow::RepoRow &row : repoPlan.rows)
-        if (row.ppa == ppa)
-            refuseRow(row.package, why);
+    for (const QString &package : packages)
+        refuseRow(package, why);
 }
 
 void FormMain::addDataKey(QString keyUrl)
